@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Configures and builds one or both builds into build/<name>.
+#   build.sh [host|windows|all]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build_root=${QUORVEL_BUILD_ROOT:-$root/build}
+which=${1:-all}
+
+configure_and_build() {
+  local name=$1
+  shift
+  local dir="$build_root/$name"
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -G Ninja -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  fi
+  cmake --build "$dir"
+}
+
+case "$which" in
+  host) configure_and_build host ;;
+  windows) configure_and_build windows -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" ;;
+  all)
+    configure_and_build host
+    configure_and_build windows -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake"
+    ;;
+  *) echo "usage: build.sh [host|windows|all]" >&2; exit 2 ;;
+esac
