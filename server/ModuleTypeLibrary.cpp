@@ -1,0 +1,81 @@
+#include "server/ModuleTypeLibrary.h"
+
+#include <cwchar>
+
+#include "base/ResultCode.h"
+#include "platform/ComOwners.h"
+
+namespace quorvel {
+
+HRESULT LoadModuleTypeLib(HINSTANCE instance, BSTR* path, ITypeLib** library) noexcept {
+  if (path == nullptr || library == nullptr) return E_POINTER;
+  *path = nullptr;
+  *library = nullptr;
+
+  wchar_t modulePath[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(instance, modulePath, MAX_PATH);
+  if (length == 0) return ResultFromLastError();
+  if (length == MAX_PATH) return ResultFromWin32(ERROR_INSUFFICIENT_BUFFER);
+
+  // The extension starts at the last '.' after the last '\'.
+  wchar_t* extension = nullptr;
+  for (wchar_t* p = modulePath; *p != 0; p = CharNextW(p)) {
+    if (*p == L'.') extension = p;
+    if (*p == L'\\') extension = nullptr;
+  }
+  if (extension == nullptr) extension = modulePath + lstrlenW(modulePath);
+
+  ComPtr<ITypeLib> loaded;
+  HRESULT result = LoadTypeLib(modulePath, loaded.Receive());
+  if (FAILED(result)) {
+    if ((extension - modulePath) + 5 > MAX_PATH) return E_FAIL;
+    lstrcpyW(extension, L".tlb");
+    result = LoadTypeLib(modulePath, loaded.Receive());
+    if (FAILED(result)) return result;
+  }
+
+  *path = SysAllocString(modulePath);
+  if (*path == nullptr) return E_OUTOFMEMORY;
+  *library = loaded.Release();
+  return result;
+}
+
+HRESULT RegisterModuleTypeLib(HINSTANCE instance) noexcept {
+  ScopedBstr path;
+  ComPtr<ITypeLib> library;
+  HRESULT result = LoadModuleTypeLib(instance, path.Receive(), library.Receive());
+  if (FAILED(result)) return result;
+
+  // The help directory is the folder of the library's help file, when it names one.
+  ScopedBstr helpFile;
+  wchar_t helpDirectory[MAX_PATH] = {};
+  bool hasHelpDirectory = false;
+  if (SUCCEEDED(library->GetDocumentation(-1, nullptr, nullptr, nullptr, helpFile.Receive())) &&
+      helpFile.Get() != nullptr && helpFile.Get()[0] != 0) {
+    lstrcpynW(helpDirectory, helpFile.Get(), MAX_PATH);
+    wchar_t* cut = nullptr;
+    for (wchar_t* p = helpDirectory; *p != 0; p = CharNextW(p)) {
+      if (*p == L'\\' || *p == L'/' || *p == L':') cut = p + 1;
+    }
+    if (cut != nullptr) *cut = 0;
+    hasHelpDirectory = true;
+  }
+  return RegisterTypeLib(library.Get(), path.Get(), hasHelpDirectory ? helpDirectory : nullptr);
+}
+
+HRESULT UnregisterModuleTypeLib(HINSTANCE instance) noexcept {
+  ScopedBstr path;
+  ComPtr<ITypeLib> library;
+  HRESULT result = LoadModuleTypeLib(instance, path.Receive(), library.Receive());
+  if (FAILED(result)) return result;
+
+  TLIBATTR* attributes = nullptr;
+  result = library->GetLibAttr(&attributes);
+  if (FAILED(result)) return result;
+  result = UnRegisterTypeLib(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum, attributes->lcid,
+                             attributes->syskind);
+  library->ReleaseTLibAttr(attributes);
+  return result;
+}
+
+}  // namespace quorvel

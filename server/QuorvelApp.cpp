@@ -1,0 +1,70 @@
+#include "server/QuorvelApp.h"
+
+#include <cwchar>
+
+#include "server/ModuleInstances.h"
+
+namespace quorvel {
+
+namespace {
+
+// The library's file name without its extension, or false when it cannot be read.
+bool ModulePathWithoutExtension(wchar_t* path, DWORD capacity) noexcept {
+  const DWORD length = GetModuleFileNameW(GetModuleInstance(), path, capacity);
+  if (length == 0 || length >= capacity) return false;
+  wchar_t* dot = nullptr;
+  for (wchar_t* p = path; *p != 0; ++p) {
+    if (*p == L'.') dot = p;
+    if (*p == L'\\' || *p == L'/') dot = nullptr;
+  }
+  if (dot != nullptr) *dot = 0;
+  return true;
+}
+
+HINSTANCE LoadSatellite(const wchar_t* basePath, const wchar_t* abbreviation) noexcept {
+  wchar_t name[MAX_PATH + 16];
+  const int written = swprintf(name, sizeof(name) / sizeof(name[0]), L"%ls%ls.dll", basePath, abbreviation);
+  if (written <= 0) return nullptr;
+  return LoadLibraryW(name);
+}
+
+}  // namespace
+
+bool CQuorvelApp::StartUp() noexcept {
+  wchar_t basePath[MAX_PATH];
+  if (!ModulePathWithoutExtension(basePath, MAX_PATH)) return true;
+
+  const LANGID userLanguage = GetUserDefaultUILanguage();
+  const LANGID systemLanguage = GetSystemDefaultUILanguage();
+  const LANGID candidates[] = {
+      userLanguage,
+      static_cast<LANGID>(userLanguage & 0x3FF),
+      systemLanguage,
+      static_cast<LANGID>(systemLanguage & 0x3FF),
+  };
+
+  HINSTANCE satellite = nullptr;
+  for (LANGID language : candidates) {
+    const LCID locale = ConvertDefaultLocale(MAKELCID(language, SORT_DEFAULT));
+    wchar_t abbreviation[16] = {};
+    if (GetLocaleInfoW(locale, LOCALE_SABBREVLANGNAME, abbreviation, 16) == 0) continue;
+    satellite = LoadSatellite(basePath, abbreviation);
+    if (satellite != nullptr) break;
+  }
+  if (satellite == nullptr) satellite = LoadSatellite(basePath, L"LOC");
+
+  if (satellite != nullptr) {
+    m_satellite = satellite;
+    SetResourceInstance(satellite);
+  }
+  return true;
+}
+
+void CQuorvelApp::ShutDown() noexcept {
+  if (m_satellite == nullptr) return;
+  SetResourceInstance(GetModuleInstance());
+  FreeLibrary(m_satellite);
+  m_satellite = nullptr;
+}
+
+}  // namespace quorvel
