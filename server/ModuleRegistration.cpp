@@ -1,0 +1,68 @@
+#include "server/ModuleRegistration.h"
+
+#include "server/ClassTable.h"
+#include "server/ModuleTypeLibrary.h"
+#include "server/QuorvelModule.h"
+
+namespace quorvel {
+
+const wchar_t kAppId[] = L"{9A2D4C6E-8B1F-4E37-B5D0-2C4A6E8F1B39}";
+
+namespace {
+
+const RegistryVariable kAppIdVariables[] = {
+    {u"APPID", AsUtf16(kAppId)},
+    {nullptr, nullptr},
+};
+
+// No class of this component names component categories, so there is
+// nothing to register or remove for them.
+HRESULT UpdateCategories(const ClassEntry& entry, BOOL /*registerCategories*/) noexcept {
+  if (entry.CategoryList == nullptr || entry.CategoryList() == nullptr) return S_OK;
+  return S_OK;
+}
+
+}  // namespace
+
+HRESULT RegisterModule(BOOL registerTypeLib) noexcept {
+  CQuorvelModule* module = QuorvelModule();
+  ClassTable& table = GetClassTable();
+  if (module == nullptr || !module->IsInitialised() || !table.IsInitialised()) return E_UNEXPECTED;
+
+  CSystemThreadLocaleScope locale;
+  HRESULT result = module->ApplyRegistryResource(kAppIdScriptResource, TRUE, kAppIdVariables);
+  if (FAILED(result)) return result;
+
+  for (ClassEntry* entry : table) {
+    if (entry == nullptr) continue;
+    result = entry->UpdateRegistration(TRUE);
+    if (FAILED(result)) return result;
+    result = UpdateCategories(*entry, TRUE);
+    if (FAILED(result)) return result;
+  }
+  if (registerTypeLib) result = RegisterModuleTypeLib(table.TypeLibInstance());
+  return result;
+}
+
+HRESULT UnregisterModule(BOOL unregisterTypeLib) noexcept {
+  CQuorvelModule* module = QuorvelModule();
+  ClassTable& table = GetClassTable();
+  if (module == nullptr || !module->IsInitialised() || !table.IsInitialised()) return E_UNEXPECTED;
+
+  CSystemThreadLocaleScope locale;
+  HRESULT result = S_OK;
+  for (ClassEntry* entry : table) {
+    if (entry == nullptr) continue;
+    result = UpdateCategories(*entry, FALSE);
+    if (FAILED(result)) return result;
+    result = entry->UpdateRegistration(FALSE);
+    if (FAILED(result)) return result;
+  }
+  if (unregisterTypeLib) {
+    result = UnregisterModuleTypeLib(table.TypeLibInstance());
+    if (FAILED(result)) return result;
+  }
+  return module->ApplyRegistryResource(kAppIdScriptResource, FALSE, kAppIdVariables);
+}
+
+}  // namespace quorvel

@@ -1,0 +1,47 @@
+// The static records of the library, in the order of their construction:
+// the class table, the module object, the application object. (The instance
+// record is constant-initialised, so it is ready before all of them.) They are
+// destroyed in the reverse order: the module runs its clean-up list before the
+// class table releases the cached class factory.
+#include <iterator>
+
+#include "server/ClassTable.h"
+#include "server/ModuleInstances.h"
+#include "server/ModuleRegistration.h"
+#include "server/QuorvelApp.h"
+#include "server/QuorvelModule.h"
+#include "shellext/ResourceInstance.h"
+#include "shellext/SelecterMenu.h"
+
+namespace quorvel {
+
+namespace {
+
+HRESULT UpdateSelecterMenuRegistration(BOOL registerClass) noexcept {
+  CQuorvelModule* module = QuorvelModule();
+  if (module == nullptr) return E_UNEXPECTED;
+  return module->ApplyRegistryResource(kSelecterMenuScriptResource, registerClass, nullptr);
+}
+
+const CATID* NoCategories() noexcept { return nullptr; }
+
+ClassEntry g_selecterMenuEntry = {
+    &CLSID_SelecterMenu, &UpdateSelecterMenuRegistration, &CSelecterMenu::CreateFactory, &CSelecterMenu::CreateObject,
+    {nullptr},           &NoCategories,
+};
+ClassEntry* g_classEntries[] = {&g_selecterMenuEntry};
+
+ClassTable g_classTable(CurrentModuleInstance(), std::begin(g_classEntries), std::end(g_classEntries));
+CQuorvelModule g_module;
+CQuorvelApp g_app;
+
+}  // namespace
+
+ClassTable& GetClassTable() noexcept { return g_classTable; }
+CQuorvelApp& GetQuorvelApp() noexcept { return g_app; }
+
+// The handler loads its menu bitmap from the resource instance, which start-up
+// may have switched to a satellite resource library.
+HINSTANCE ResourceInstance() noexcept { return GetResourceInstance(); }
+
+}  // namespace quorvel
