@@ -1,5 +1,5 @@
 // Owners of the plain handles the system and its tools hold: a directory
-// listing, a bitmap, a window, a menu.
+// listing, a file, a bitmap, a memory device context, a window, a menu.
 #pragma once
 
 #include "platform/ScopedGeneric.h"
@@ -17,6 +17,15 @@ struct FindHandleTraits {
 };
 using CScopedFindHandle = CScopedGeneric<FindHandleTraits>;
 
+// CreateFileW answers INVALID_HANDLE_VALUE on failure, other calls null.
+struct FileHandleTraits {
+  using Handle = HANDLE;
+  static Handle Null() noexcept { return nullptr; }
+  static bool IsValid(Handle handle) noexcept { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
+  static void Close(Handle handle) noexcept { CloseHandle(handle); }
+};
+using CScopedFileHandle = CScopedGeneric<FileHandleTraits>;
+
 struct BitmapTraits {
   using Handle = HBITMAP;
   static Handle Null() noexcept { return nullptr; }
@@ -24,6 +33,15 @@ struct BitmapTraits {
   static void Close(Handle handle) noexcept { DeleteObject(handle); }
 };
 using CScopedBitmap = CScopedGeneric<BitmapTraits>;
+
+// A device context made by CreateCompatibleDC.
+struct MemoryDCTraits {
+  using Handle = HDC;
+  static Handle Null() noexcept { return nullptr; }
+  static bool IsValid(Handle handle) noexcept { return handle != nullptr; }
+  static void Close(Handle handle) noexcept { DeleteDC(handle); }
+};
+using CScopedMemoryDC = CScopedGeneric<MemoryDCTraits>;
 
 struct WindowTraits {
   using Handle = HWND;
