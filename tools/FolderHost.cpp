@@ -18,6 +18,9 @@
 //
 // Any failure ends the program with exit code 1 and an "error:" line on
 // standard error; bad usage gives exit code 2.
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -167,6 +170,9 @@ class COleSession {
 
 int main() {
   using namespace quorvel;
+  // Lines end in a plain line feed, as on the Linux side of Wine.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
   int count = 0;
   wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
   if (arguments == nullptr) return Fail(L"cannot read the command line");

@@ -66,9 +66,13 @@ HRESULT CFolderWindow::Fail(HRESULT result, const std::wstring& message) {
 HRESULT CFolderWindow::Open(const std::wstring& folder, int width, int height) {
   HRESULT result = RegisterFrameClass();
   if (FAILED(result)) return Fail(result, L"cannot register the window class");
-  m_frame.Reset(CreateWindowExW(0, kFrameClass, folder.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, width,
+  // A bordered popup shown without activation is left alone by the X11
+  // driver's window management, so destroying it does not wait two seconds
+  // for a window manager that a virtual display does not have.
+  m_frame.Reset(CreateWindowExW(0, kFrameClass, folder.c_str(), WS_POPUP | WS_BORDER | WS_CLIPCHILDREN, 0, 0, width,
                                 height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
   if (!m_frame.IsValid()) return Fail(LastErrorResult(), L"cannot create the window (is there a display?)");
+  ShowWindow(m_frame.Get(), SW_SHOWNOACTIVATE);
 
   result = SHParseDisplayName(folder.c_str(), nullptr, m_folderIdList.Receive(), 0, nullptr);
   if (FAILED(result)) return Fail(result, L"no such folder: " + folder);
