@@ -1,0 +1,59 @@
+// CScopedComPtr<T>: holds one reference to a COM object, or nothing.
+// Copying is deleted; moving hands the reference over.
+#pragma once
+
+#include "platform/WinApi.h"
+
+namespace quorvel {
+
+template <class T>
+class CScopedComPtr {
+ public:
+  CScopedComPtr() noexcept = default;
+  CScopedComPtr(const CScopedComPtr&) = delete;
+  CScopedComPtr& operator=(const CScopedComPtr&) = delete;
+  CScopedComPtr(CScopedComPtr&& other) noexcept : m_object(other.Detach()) {}
+  CScopedComPtr& operator=(CScopedComPtr&& other) noexcept {
+    if (this != &other) Reset(other.Detach());
+    return *this;
+  }
+  ~CScopedComPtr() { Reset(); }
+
+  T* Get() const noexcept { return m_object; }
+  T* operator->() const noexcept { return m_object; }
+  explicit operator bool() const noexcept { return m_object != nullptr; }
+
+  // Releases the held reference and takes over `object`'s reference as it is
+  // (no AddRef): for pointers that arrive already counted.
+  void Reset(T* object = nullptr) noexcept {
+    T* old = m_object;
+    m_object = object;
+    if (old != nullptr) old->Release();
+  }
+
+  // Holds a new reference to `object` (AddRef), releasing the old one after.
+  void Hold(T* object) noexcept {
+    if (object != nullptr) object->AddRef();
+    Reset(object);
+  }
+
+  // Gives the reference up to the caller without releasing it.
+  T* Detach() noexcept {
+    T* object = m_object;
+    m_object = nullptr;
+    return object;
+  }
+
+  // The slot for an out-parameter. Anything held is released first, so that
+  // a reference can never be overwritten and leak.
+  T** Receive() noexcept {
+    Reset();
+    return &m_object;
+  }
+  void** ReceiveVoid() noexcept { return reinterpret_cast<void**>(Receive()); }
+
+ private:
+  T* m_object = nullptr;
+};
+
+}  // namespace quorvel

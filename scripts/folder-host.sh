@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Runs folder-host.exe of the Windows build on a folder of this machine: the
+# platform's folder view shows the folder, the named entries are right-clicked
+# and "Select All <ext> Files" is chosen; the report goes to standard output.
+#   folder-host.sh [--preselect NAME]... [--png FILE.png] FOLDER NAME...
+# FOLDER is a Linux path; --png saves a picture of the window afterwards.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${QUORVEL_BUILD_ROOT:-$root/build}/windows
+host="$build/tools/folder-host.exe"
+[ -f "$host" ] || "$root/scripts/build.sh" windows >/dev/null
+
+args=()
+png=
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --png) png=$(realpath -m "${2:?--png needs a file}"); shift 2 ;;
+    --preselect) args+=("$1" "${2:?--preselect needs a name}"); shift 2 ;;
+    *) break ;;
+  esac
+done
+folder=${1:?usage: folder-host.sh [--preselect NAME]... [--png FILE.png] FOLDER NAME...}
+shift
+[ -d "$folder" ] || { echo "folder-host.sh: no such folder: $folder" >&2; exit 1; }
+
+"$root/scripts/wine-session.sh" start "$build"
+export $("$root/scripts/wine-session.sh" env "$build" | xargs)
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+bmp=
+if [ -n "$png" ]; then
+  bmp=$(mktemp --suffix=.bmp)
+  trap 'rm -f "$bmp"' EXIT
+  args+=(--picture "$(winepath -w "$bmp")")
+fi
+wine "$host" "${args[@]}" "$(winepath -w "$(realpath "$folder")")" "$@"
+if [ -n "$png" ]; then
+  convert "$bmp" "$png"
+  echo "png: $png"
+fi

@@ -1,0 +1,70 @@
+// Finding the folder view's list control below a window, and the list item
+// that shows a file.
+#include "path/Path.h"
+#include "shellext/SelecterMenu.h"
+
+namespace quorvel {
+
+namespace {
+
+constexpr char16_t kFolderViewClass[] = u"SHELLDLL_DefView";
+constexpr char16_t kListViewClass[] = u"SysListView32";
+constexpr int kClassNameUnits = 32;  // longer class names are cut to 31
+
+char16_t FoldAsciiCase(char16_t unit) noexcept { return unit >= u'A' && unit <= u'Z' ? unit + (u'a' - u'A') : unit; }
+
+bool EqualsIgnoringAsciiCase(const char16_t* text, const CWideString& other) noexcept {
+  const int32_t length = TextLength(text);
+  if (length != other.GetLength()) return false;
+  const char16_t* units = other.GetText();
+  for (int32_t i = 0; i < length; ++i) {
+    if (FoldAsciiCase(text[i]) != FoldAsciiCase(units[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+HWND CSelecterMenu::FindListView(HWND start) {
+  const HWND folderView = FindWindowByClass(start, CWideString(kFolderViewClass));
+  if (folderView == nullptr) return nullptr;
+  return FindWindowByClass(folderView, CWideString(kListViewClass));
+}
+
+HWND CSelecterMenu::FindWindowByClass(HWND window, const CWideString& className) {
+  // For a null window GetTopWindow would answer the desktop's top-level
+  // windows, other processes' included: nothing lies below a null window here.
+  if (window == nullptr) return nullptr;
+
+  wchar_t name[kClassNameUnits] = {};
+  GetClassNameW(window, name, kClassNameUnits);
+  if (EqualsIgnoringAsciiCase(AsUtf16(name), className)) return window;
+
+  for (HWND child = GetTopWindow(window); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    const HWND found = FindWindowByClass(child, className);
+    if (found != nullptr) return found;
+  }
+  return nullptr;
+}
+
+int CSelecterMenu::FindItemByName(HWND listView, const CWideString& fileName) {
+  const int count = static_cast<int>(SendMessageW(listView, LVM_GETITEMCOUNT, 0, 0));
+  wchar_t path[MAX_PATH];
+  for (int index = 0; index < count; ++index) {
+    LVITEMW item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = index;
+    if (SendMessageW(listView, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) == 0) continue;
+    // An item without an identifier list names no file.
+    if (item.lParam == 0) continue;
+    path[0] = 0;
+    if (!SHGetPathFromIDListW(reinterpret_cast<PCIDLIST_ABSOLUTE>(item.lParam), path)) continue;
+
+    CPath itemPath;
+    itemPath.SetPath(AsUtf16(path), 0, 0);
+    if (itemPath.GetFileName() == fileName) return index;
+  }
+  return -1;
+}
+
+}  // namespace quorvel

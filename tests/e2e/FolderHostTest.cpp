@@ -1,0 +1,152 @@
+// folder-host.exe run as a program of its own: what it reports, the picture
+// it saves, and how it fails.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/ScopedHandles.h"
+#include "platform/WinApi.h"
+#include "tests/support/TempFolder.h"
+
+namespace quorvel {
+namespace {
+
+struct RunResult {
+  DWORD exitCode = 0;
+  std::vector<std::string> out;  // lines of standard output
+  std::string err;
+};
+
+// The host's path in this Wine prefix, where Z: is the root of the file system.
+std::wstring HostPath() {
+  std::wstring path = L"Z:";
+  for (const char* p = QUORVEL_FOLDER_HOST_EXE; *p != 0; ++p) path += *p == '/' ? L'\\' : static_cast<wchar_t>(*p);
+  return path;
+}
+
+std::string ReadAll(const std::wstring& path) {
+  std::string text;
+  CScopedFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file.IsValid()) return text;
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) text.append(buffer, read);
+  return text;
+}
+
+// Runs the host with `arguments`; its output goes through files in `scratch`.
+RunResult RunHost(const std::wstring& arguments, const CTempFolder& scratch) {
+  RunResult result;
+  SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+  const std::wstring outPath = scratch.PathOf(L"stdout.txt");
+  const std::wstring errPath = scratch.PathOf(L"stderr.txt");
+  {
+    CScopedFileHandle out(CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr));
+    CScopedFileHandle err(CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr));
+    EXPECT_TRUE(out.IsValid() && err.IsValid());
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nullptr;
+    startup.hStdOutput = out.Get();
+    startup.hStdError = err.Get();
+    std::wstring commandLine = L"\"" + HostPath() + L"\" " + arguments;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+      ADD_FAILURE() << "cannot start " << CTempFolder::Narrow(HostPath()) << ", error " << GetLastError();
+      return result;
+    }
+    CScopedFileHandle processHandle(process.hProcess);
+    CScopedFileHandle threadHandle(process.hThread);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 60000)) << "the host did not finish";
+    GetExitCodeProcess(process.hProcess, &result.exitCode);
+  }
+  std::string out = ReadAll(outPath);
+  size_t start = 0;
+  for (size_t end; (end = out.find('\n', start)) != std::string::npos; start = end + 1) {
+    result.out.push_back(out.substr(start, end - start));
+  }
+  result.err = ReadAll(errPath);
+  return result;
+}
+
+std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+
+TEST(FolderHost, ReportsTheRightClickAndSavesAPicture) {
+  CTempFolder folder;
+  for (const wchar_t* name : {L"a.txt", L"b.TXT", L"c.doc", L"page.html"}) folder.AddFile(name);
+  folder.AddFolder(L"old.txt");
+  CTempFolder scratch;
+  const std::wstring picture = scratch.PathOf(L"window.bmp");
+
+  const RunResult run = RunHost(L"--preselect c.doc --picture " + Quoted(picture) + L" " + Quoted(folder.Path()) + L" a.txt", scratch);
+  ASSERT_EQ(0u, run.exitCode) << run.err;
+  EXPECT_EQ("", run.err);
+
+  const std::string folderLine = "folder: " + CTempFolder::Narrow(folder.Path());
+  const std::vector<std::string> facts = {
+      folderLine,
+      "view-items: 5",
+      "clicked: a.txt",
+      "initialize: 0x00000000",
+      "query-context-menu: 0x00000001",
+      "menu-item: Select All .txt Files",
+      "menu-bitmap: 13x13",
+      "help-text-w: Click to select all files with this extension in the current folder",
+      "help-text-a: Click to select all files with this extension in the current folder",
+      "invoke-command: 0x00000000",
+  };
+  ASSERT_GE(run.out.size(), facts.size());
+  EXPECT_EQ(facts, std::vector<std::string>(run.out.begin(), run.out.begin() + facts.size()));
+
+  std::set<std::string> selected;
+  std::vector<std::string> focused;
+  for (const std::string& line : run.out) {
+    if (line.rfind("selected: ", 0) == 0) selected.insert(line.substr(10));
+    if (line.rfind("focused: ", 0) == 0) focused.push_back(line.substr(9));
+  }
+  EXPECT_EQ((std::set<std::string>{"a.txt", "b.TXT", "old.txt"}), selected);
+  std::string lastListed;
+  for (const std::wstring& name : folder.List(L"*.txt")) lastListed = CTempFolder::Narrow(name);
+  EXPECT_EQ(std::vector<std::string>{lastListed}, focused);
+  EXPECT_EQ("picture: " + CTempFolder::Narrow(picture), run.out.back());
+
+  // A 24-bit picture of the 720 x 480 window that shows more than a blank.
+  const std::string bytes = ReadAll(picture);
+  ASSERT_GT(bytes.size(), sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER));
+  const auto* file = reinterpret_cast<const BITMAPFILEHEADER*>(bytes.data());
+  const auto* info = reinterpret_cast<const BITMAPINFOHEADER*>(bytes.data() + sizeof(BITMAPFILEHEADER));
+  EXPECT_EQ(0x4D42, file->bfType);
+  EXPECT_EQ(720, info->biWidth);
+  EXPECT_EQ(480, info->biHeight);
+  EXPECT_EQ(24, info->biBitCount);
+  ASSERT_EQ(bytes.size(), file->bfSize);
+  std::set<unsigned> colours;
+  for (size_t i = file->bfOffBits; i + 2 < bytes.size() && colours.size() < 10; i += 3) {
+    colours.insert(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8 |
+                   static_cast<unsigned char>(bytes[i + 2]) << 16);
+  }
+  EXPECT_GE(colours.size(), 10u) << "the picture is nearly blank";
+}
+
+TEST(FolderHost, FailsWithAClearMessage) {
+  CTempFolder scratch;
+  const RunResult missing = RunHost(Quoted(scratch.PathOf(L"no such folder")) + L" a.txt", scratch);
+  EXPECT_EQ(1u, missing.exitCode);
+  EXPECT_NE(std::string::npos, missing.err.find("folder-host: error: no such folder")) << missing.err;
+
+  const RunResult unknownEntry = RunHost(Quoted(scratch.Path()) + L" nothing.txt", scratch);
+  EXPECT_EQ(1u, unknownEntry.exitCode);
+  EXPECT_NE(std::string::npos, unknownEntry.err.find("no entry nothing.txt")) << unknownEntry.err;
+
+  const RunResult usage = RunHost(L"--picture", scratch);
+  EXPECT_EQ(2u, usage.exitCode);
+  EXPECT_NE(std::string::npos, usage.err.find("usage: folder-host.exe")) << usage.err;
+}
+
+}  // namespace
+}  // namespace quorvel

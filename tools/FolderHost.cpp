@@ -1,0 +1,196 @@
+// folder-host.exe: opens the platform's folder view on a folder, right-clicks
+// entries of it with the Quorvel handler as the shell does, chooses the
+// handler's item, and reports what happened, one fact per line:
+//
+//   folder: Z:\tmp\sample
+//   view-items: 4
+//   clicked: a.txt
+//   initialize: 0x00000000
+//   query-context-menu: 0x00000001
+//   menu-item: Select All .txt Files
+//   menu-bitmap: 13x13
+//   help-text-w: Click to select all files with this extension in the current folder
+//   help-text-a: Click to select all files with this extension in the current folder
+//   invoke-command: 0x00000000
+//   selected: a.txt
+//   focused: b.TXT
+//   picture: Z:\tmp\shot.bmp
+//
+// Any failure ends the program with exit code 1 and an "error:" line on
+// standard error; bad usage gives exit code 2.
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/ScopedComPtr.h"
+#include "platform/WinApi.h"
+#include "shellext/SelecterMenu.h"
+#include "tools/ContextMenuDriver.h"
+#include "tools/FolderWindow.h"
+
+namespace quorvel {
+namespace {
+
+constexpr wchar_t kUsage[] =
+    L"usage: folder-host.exe [--preselect NAME]... [--picture FILE.bmp] FOLDER NAME...\n"
+    L"  FOLDER              the folder to show in the folder view (a full path)\n"
+    L"  NAME                an entry of FOLDER to right-click; the handler gets them in this order\n"
+    L"  --preselect NAME    an entry that is selected before the right-click (besides the clicked ones)\n"
+    L"  --picture FILE.bmp  save a picture of the window after the command\n";
+
+struct Options {
+  std::wstring folder;
+  std::vector<std::wstring> clicked;
+  std::vector<std::wstring> preselected;
+  std::wstring picture;
+};
+
+// The handler as the shell gets it: this build links the handler in and
+// creates it directly.
+HRESULT CreateHandler(IShellExtInit** out) {
+  return CSelecterMenu::CreateObject(nullptr, IID_IShellExtInit, reinterpret_cast<void**>(out));
+}
+
+void Write(FILE* stream, const std::wstring& text) {
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &utf8[0], bytes, nullptr, nullptr);
+  fwrite(utf8.data(), 1, utf8.size(), stream);
+  fflush(stream);
+}
+
+void Report(const wchar_t* fact, const std::wstring& value) { Write(stdout, std::wstring(fact) + L": " + value + L"\n"); }
+
+int Fail(const std::wstring& message) {
+  Write(stderr, L"folder-host: error: " + message + L"\n");
+  return 1;
+}
+
+std::wstring FromAnsi(const std::string& text) {
+  const int units = MultiByteToWideChar(CP_THREAD_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(units), L'\0');
+  MultiByteToWideChar(CP_THREAD_ACP, 0, text.c_str(), static_cast<int>(text.size()), &wide[0], units);
+  return wide;
+}
+
+bool ParseOptions(int count, wchar_t** arguments, Options* options) {
+  std::vector<std::wstring> positional;
+  for (int i = 1; i < count; ++i) {
+    const std::wstring argument = arguments[i];
+    if (argument == L"--preselect" || argument == L"--picture") {
+      if (i + 1 >= count) return false;
+      const std::wstring value = arguments[++i];
+      if (argument == L"--picture") {
+        options->picture = value;
+      } else {
+        options->preselected.push_back(value);
+      }
+    } else if (argument.size() > 1 && argument[0] == L'-' && argument[1] == L'-') {
+      return false;
+    } else {
+      positional.push_back(argument);
+    }
+  }
+  if (positional.size() < 2) return false;
+  options->folder = positional[0];
+  options->clicked.assign(positional.begin() + 1, positional.end());
+  return true;
+}
+
+int Run(const Options& options) {
+  CFolderWindow window;
+  if (FAILED(window.Open(options.folder, 720, 480))) return Fail(window.GetError());
+  Report(L"folder", options.folder);
+  Report(L"view-items", std::to_wstring(SendMessageW(window.GetListView(), LVM_GETITEMCOUNT, 0, 0)));
+
+  // A right-click selects the clicked entries in the view.
+  if (FAILED(window.SelectEntries(options.preselected, false)) ||
+      FAILED(window.SelectEntries(options.clicked, !options.preselected.empty()))) {
+    return Fail(window.GetError());
+  }
+  for (const std::wstring& name : options.clicked) Report(L"clicked", name);
+  CScopedComPtr<IDataObject> dataObject;
+  if (FAILED(window.CreateDataObject(options.clicked, dataObject.Receive()))) return Fail(window.GetError());
+
+  CScopedComPtr<IShellExtInit> handler;
+  const HRESULT created = CreateHandler(handler.Receive());
+  if (FAILED(created)) return Fail(L"cannot create the handler: " + FormatResult(created));
+
+  RightClickReport report;
+  std::wstring error;
+  const HRESULT result = DriveRightClick(handler.Get(), window, dataObject.Get(), &report, &error);
+  Report(L"initialize", FormatResult(report.initialize));
+  if (SUCCEEDED(report.initialize)) Report(L"query-context-menu", FormatResult(report.queryContextMenu));
+  if (report.menuItemCount > 0) {
+    Report(L"menu-item", report.menuText);
+    Report(L"menu-bitmap", std::to_wstring(report.bitmapWidth) + L"x" + std::to_wstring(report.bitmapHeight));
+  }
+  if (SUCCEEDED(report.helpTextW)) Report(L"help-text-w", report.helpW);
+  if (SUCCEEDED(report.helpTextA)) Report(L"help-text-a", FromAnsi(report.helpA));
+  if (SUCCEEDED(report.helpTextA)) Report(L"invoke-command", FormatResult(report.invokeCommand));
+  if (FAILED(result)) return Fail(error);
+  handler.Reset();  // the shell lets the handler go once its menu is closed
+
+  std::vector<CFolderWindow::ItemState> states;
+  if (FAILED(window.ReadItemStates(&states))) return Fail(window.GetError());
+  for (const CFolderWindow::ItemState& state : states) {
+    if (state.selected) Report(L"selected", state.name);
+  }
+  for (const CFolderWindow::ItemState& state : states) {
+    if (state.focused) Report(L"focused", state.name);
+  }
+
+  if (!options.picture.empty()) {
+    if (FAILED(window.SavePicture(options.picture))) return Fail(window.GetError());
+    Report(L"picture", options.picture);
+  }
+  return 0;
+}
+
+// OleInitialize for the life of the program.
+class COleSession {
+ public:
+  COleSession() noexcept : m_result(OleInitialize(nullptr)) {}
+  COleSession(const COleSession&) = delete;
+  COleSession& operator=(const COleSession&) = delete;
+  ~COleSession() {
+    if (SUCCEEDED(m_result)) OleUninitialize();
+  }
+  HRESULT Result() const noexcept { return m_result; }
+
+ private:
+  HRESULT m_result;
+};
+
+}  // namespace
+}  // namespace quorvel
+
+int main() {
+  using namespace quorvel;
+  // Lines end in a plain line feed, as on the Linux side of Wine.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+  int count = 0;
+  wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (arguments == nullptr) return Fail(L"cannot read the command line");
+  Options options;
+  const bool parsed = ParseOptions(count, arguments, &options);
+  LocalFree(arguments);
+  if (!parsed) {
+    Write(stderr, kUsage);
+    return 2;
+  }
+
+  COleSession ole;
+  if (FAILED(ole.Result())) return Fail(L"OleInitialize failed: " + FormatResult(ole.Result()));
+  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES};
+  InitCommonControlsEx(&controls);
+  try {
+    return Run(options);
+  } catch (const std::exception& failure) {
+    return Fail(L"unexpected failure: " + FromAnsi(failure.what()));
+  }
+}
