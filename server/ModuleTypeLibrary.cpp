@@ -3,7 +3,8 @@
 #include <cwchar>
 
 #include "base/ResultCode.h"
-#include "platform/ComOwners.h"
+#include "platform/ScopedBstr.h"
+#include "platform/ScopedComPtr.h"
 
 namespace quorvel {
 
@@ -25,7 +26,7 @@ HRESULT LoadModuleTypeLib(HINSTANCE instance, BSTR* path, ITypeLib** library) no
   }
   if (extension == nullptr) extension = modulePath + lstrlenW(modulePath);
 
-  ComPtr<ITypeLib> loaded;
+  CScopedComPtr<ITypeLib> loaded;
   HRESULT result = LoadTypeLib(modulePath, loaded.Receive());
   if (FAILED(result)) {
     if ((extension - modulePath) + 5 > MAX_PATH) return E_FAIL;
@@ -36,18 +37,18 @@ HRESULT LoadModuleTypeLib(HINSTANCE instance, BSTR* path, ITypeLib** library) no
 
   *path = SysAllocString(modulePath);
   if (*path == nullptr) return E_OUTOFMEMORY;
-  *library = loaded.Release();
+  *library = loaded.Detach();
   return result;
 }
 
 HRESULT RegisterModuleTypeLib(HINSTANCE instance) noexcept {
-  ScopedBstr path;
-  ComPtr<ITypeLib> library;
+  CScopedBstr path;
+  CScopedComPtr<ITypeLib> library;
   HRESULT result = LoadModuleTypeLib(instance, path.Receive(), library.Receive());
   if (FAILED(result)) return result;
 
   // The help directory is the folder of the library's help file, when it names one.
-  ScopedBstr helpFile;
+  CScopedBstr helpFile;
   wchar_t helpDirectory[MAX_PATH] = {};
   bool hasHelpDirectory = false;
   if (SUCCEEDED(library->GetDocumentation(-1, nullptr, nullptr, nullptr, helpFile.Receive())) &&
@@ -64,8 +65,8 @@ HRESULT RegisterModuleTypeLib(HINSTANCE instance) noexcept {
 }
 
 HRESULT UnregisterModuleTypeLib(HINSTANCE instance) noexcept {
-  ScopedBstr path;
-  ComPtr<ITypeLib> library;
+  CScopedBstr path;
+  CScopedComPtr<ITypeLib> library;
   HRESULT result = LoadModuleTypeLib(instance, path.Receive(), library.Receive());
   if (FAILED(result)) return result;
 

@@ -38,6 +38,8 @@ CSelecterMenu::CSelecterMenu() noexcept
 
 const InterfaceEntry* CSelecterMenu::GetInterfaceTable() noexcept {
   static const InterfaceEntry table[] = {
+      {&IID_ISelecterMenu, InterfaceOffset<CSelecterMenu, ISelecterMenu>()},
+      {&IID_IDispatch, InterfaceOffset<CSelecterMenu, ISelecterMenu>()},
       {&IID_IShellExtInit, InterfaceOffset<CSelecterMenu, IShellExtInit>()},
       {&IID_IContextMenu, InterfaceOffset<CSelecterMenu, IContextMenu>()},
       {nullptr, 0},

@@ -14,6 +14,7 @@
 #include "platform/ScopedHandles.h"
 #include "platform/WinApi.h"
 #include "server/ComObject.h"
+#include "server/DispatchImpl.h"
 #include "server/ObjectRoot.h"
 #include "shellext/SelectionProcessor.h"
 
@@ -22,7 +23,9 @@ namespace quorvel {
 class CSelecterMenu : public CComObjectRootEx<CComSingleThreadModel>,
                       public CComCoClass<CSelecterMenu, &CLSID_SelecterMenu>,
                       public IShellExtInit,
-                      public IContextMenu {
+                      public IContextMenu,
+                      public IDispatchImpl<ISelecterMenu, &IID_ISelecterMenu, &LIBID_QuorvelLib, 1, 0,
+                                           CComTypeInfoHolder> {
  public:
   static constexpr UINT kMaxSelectedFiles = 250;
   static constexpr UINT kPathBufferUnits = 32767;

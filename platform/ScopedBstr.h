@@ -1,0 +1,36 @@
+// CScopedBstr: owns one BSTR string, or nothing. Copying is deleted; Receive
+// gives the slot for an out-parameter.
+#pragma once
+
+#include <utility>
+
+#include "platform/WinApi.h"
+
+namespace quorvel {
+
+class CScopedBstr {
+ public:
+  CScopedBstr() noexcept = default;
+  explicit CScopedBstr(const wchar_t* text) noexcept : m_text(SysAllocString(text)) {}
+  CScopedBstr(const CScopedBstr&) = delete;
+  CScopedBstr& operator=(const CScopedBstr&) = delete;
+  ~CScopedBstr() { Reset(); }
+
+  BSTR Get() const noexcept { return m_text; }
+  UINT Length() const noexcept { return SysStringLen(m_text); }
+  void Reset(BSTR text = nullptr) noexcept {
+    BSTR old = std::exchange(m_text, text);
+    if (old != nullptr) SysFreeString(old);
+  }
+  BSTR Release() noexcept { return std::exchange(m_text, nullptr); }
+  // The slot for an out-parameter; anything held is freed first.
+  BSTR* Receive() noexcept {
+    Reset();
+    return &m_text;
+  }
+
+ private:
+  BSTR m_text = nullptr;
+};
+
+}  // namespace quorvel
