@@ -288,7 +288,12 @@ long CMemoryRegistry::QuerySubkeyCount(HKEY key, uint32_t* count) try {
 
 long CMemoryRegistry::CloseKey(HKEY key) try {
   long error = ERROR_SUCCESS;
-  if (ShouldFail(RegistryCall::kCloseKey, SubjectOf(key), &error)) return error;
+  if (ShouldFail(RegistryCall::kCloseKey, SubjectOf(key), &error)) {
+    // A caller can do nothing more with a handle whose close failed: it is
+    // given up all the same.
+    m_handles.erase(NumberFromHandle(key));
+    return error;
+  }
   if (FindRoot(key) != nullptr) return ERROR_SUCCESS;
   return m_handles.erase(NumberFromHandle(key)) != 0 ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 } catch (const std::bad_alloc&) {

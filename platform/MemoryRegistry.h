@@ -9,7 +9,8 @@
 // handle ERROR_INVALID_HANDLE.
 //
 // Any call can be told to fail (FailCall) with a chosen Win32 code, so that
-// every error path of a caller can be reached; a failed call changes nothing.
+// every error path of a caller can be reached; a failed call changes nothing,
+// except that a handle whose close failed is given up all the same.
 #pragma once
 
 #include <cstdint>
