@@ -8,6 +8,7 @@
 #include "platform/MemoryRegistry.h"
 #include "registrar/RegObject.h"
 #include "registrar/RegScriptParser.h"
+#include "tests/support/ValueTypeCases.h"
 
 namespace quorvel {
 namespace {
@@ -78,32 +79,12 @@ TEST_F(Interpreter, RefusesBrokenScriptsAndUndoesWhatTheyBegan) {
 }
 
 TEST_F(Interpreter, WritesEachValueTypeWithItsExactBytes) {
-  struct Case {
-    const char16_t* assignment;
-    std::string expected;
-  };
-  const Case cases[] = {
-      {u"s 'text'", "REG_SZ \"text\""},
-      {u"S ''", "REG_SZ \"\""},
-      {u"s 'two words'", "REG_SZ \"two words\""},
-      {u"d '42'", "REG_DWORD 2a 00 00 00"},
-      {u"D 4294967295", "REG_DWORD ff ff ff ff"},
-      {u"d '0'", "REG_DWORD 00 00 00 00"},
-      {u"b '0A1b'", "REG_BINARY 0a 1b"},
-      {u"B 'zz'", "REG_BINARY 00"},  // a character that is no hex digit counts as 0
-      {u"b 'fF00'", "REG_BINARY ff 00"},
-      {u"b ''", "REG_BINARY"},
-      {u"m 'a\\0b'", "REG_MULTI_SZ 61 00 00 00 62 00 00 00 00 00"},
-      {u"m ''", "REG_MULTI_SZ 00 00"},
-      {u"M 'a\\0\\0b'", "REG_MULTI_SZ 61 00 00 00 00 00"},  // an empty string ends the list
-      {u"m 'a\\0'", "REG_MULTI_SZ 61 00 00 00 00 00"},
-      {u"m 'x\\y\\'", "REG_MULTI_SZ 78 00 5c 00 79 00 5c 00 00 00 00 00"},  // lone backslashes stay
-  };
-  for (const Case& c : cases) {
+  for (const ValueTypeCase& c : kValueTypeCases) {
     const std::u16string script = u"HKCU { k = " + std::u16string(c.assignment) + u" { val 'v 1' = " +
                                   c.assignment + u" } }";
     ASSERT_EQ(S_OK, Apply(script, kRegister)) << Ascii(script);
-    EXPECT_EQ((std::vector<std::string>{"HKCU\\k", "HKCU\\k @ = " + c.expected, "HKCU\\k \"v 1\" = " + c.expected}),
+    EXPECT_EQ((std::vector<std::string>{"HKCU\\k", "HKCU\\k @ = " + std::string(c.stored),
+                                        "HKCU\\k \"v 1\" = " + std::string(c.stored)}),
               All())
         << Ascii(script);
     ASSERT_EQ(S_OK, Apply(u"HKCU { k }", kRemove));
