@@ -59,6 +59,7 @@ class CRegistryKey {
 
   // Closes the key held and takes `key` in its place.
   void Reset(HKEY key = nullptr) noexcept {
+    if (key == m_key) return;
     Close();
     m_key = key;
   }
