@@ -10,9 +10,8 @@ configure_and_build() {
   local name=$1
   shift
   local dir="$build_root/$name"
-  if [ ! -f "$dir/build.ninja" ]; then
-    cmake -G Ninja -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-  fi
+  # Configuring every time is cheap and picks up folders added since the last run.
+  cmake -G Ninja -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
   cmake --build "$dir"
 }
 

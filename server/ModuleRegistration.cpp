@@ -6,12 +6,10 @@
 
 namespace quorvel {
 
-const wchar_t kAppId[] = L"{9A2D4C6E-8B1F-4E37-B5D0-2C4A6E8F1B39}";
-
 namespace {
 
 const RegistryVariable kAppIdVariables[] = {
-    {u"APPID", AsUtf16(kAppId)},
+    {u"APPID", kAppIdText},
     {nullptr, nullptr},
 };
 

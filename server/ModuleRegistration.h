@@ -6,8 +6,6 @@
 
 namespace quorvel {
 
-// The application identifier of this component.
-extern const wchar_t kAppId[];
 // Registry script resources.
 constexpr UINT kAppIdScriptResource = 101;
 constexpr UINT kSelecterMenuScriptResource = 103;

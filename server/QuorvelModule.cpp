@@ -2,11 +2,16 @@
 
 #include <new>
 
+#include "registrar/ScriptResource.h"
+#include "server/ModuleInstances.h"
+
 namespace quorvel {
 
 namespace {
 CQuorvelModule* g_module = nullptr;
 }  // namespace
+
+const char16_t kAppIdText[] = u"{9A2D4C6E-8B1F-4E37-B5D0-2C4A6E8F1B39}";
 
 CQuorvelModule* QuorvelModule() noexcept { return g_module; }
 
@@ -27,6 +32,20 @@ LONG CQuorvelModule::ReleaseModuleLock() noexcept { return InterlockedDecrement(
 
 LONG CQuorvelModule::GetModuleLockCount() noexcept {
   return InterlockedCompareExchange(&m_lockCount, 0, 0);
+}
+
+HRESULT CQuorvelModule::AddModuleVariables(IRegistrarBase* registrar) noexcept {
+  if (registrar == nullptr) return E_POINTER;
+  return registrar->AddVariable(u"APPID", kAppIdText);
+}
+
+HRESULT CQuorvelModule::ApplyRegistryResource(UINT resourceId, BOOL registerFlag,
+                                              const RegistryVariable* variables) noexcept {
+  if (m_initialised == 0) return E_UNEXPECTED;
+  const AddModuleVariablesHook hook = [](void* context, IRegistrarBase* registrar) {
+    return static_cast<CQuorvelModule*>(context)->AddModuleVariables(registrar);
+  };
+  return quorvel::ApplyRegistryResource(GetModuleInstance(), resourceId, registerFlag != FALSE, variables, hook, this);
 }
 
 HRESULT CQuorvelModule::AddCleanup(CleanupFunction function, DWORD_PTR argument) noexcept {

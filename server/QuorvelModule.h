@@ -5,8 +5,13 @@
 #pragma once
 
 #include "platform/WinApi.h"
+#include "registrar/RegistrarBase.h"
+#include "registrar/ScriptVariables.h"
 
 namespace quorvel {
+
+// The component's application identifier.
+extern const char16_t kAppIdText[];
 
 class CQuorvelModule {
  public:
@@ -22,6 +27,13 @@ class CQuorvelModule {
   virtual LONG AddModuleLock() noexcept;
   virtual LONG ReleaseModuleLock() noexcept;
   virtual LONG GetModuleLockCount() noexcept;
+  // The registrar's hook: adds the module's own variable "APPID".
+  virtual HRESULT AddModuleVariables(IRegistrarBase* registrar) noexcept;
+
+  // Runs registry script `resourceId` of this library in registration or
+  // removal mode with the caller's variables (ended by a null name; may be
+  // null), then the module's own, then "Module" and "Module_Raw".
+  HRESULT ApplyRegistryResource(UINT resourceId, BOOL registerFlag, const RegistryVariable* variables) noexcept;
 
   // Links a clean-up action at the head of the list (newest first):
   // S_OK, or E_OUTOFMEMORY with the list unchanged.
