@@ -15,6 +15,7 @@
 //   help-text-a: Click to select all files with this extension in the current folder
 //   invoke-command: 0x00000000
 //   selected: a.txt
+//   unselected: c.doc
 //   focused: b.TXT
 //   picture: Z:\tmp\shot.bmp
 //
@@ -179,6 +180,9 @@ int Run(const Options& options) {
   if (FAILED(window.ReadItemStates(&states))) return Fail(window.GetError());
   for (const CFolderWindow::ItemState& state : states) {
     if (state.selected) Report(L"selected", state.name);
+  }
+  for (const CFolderWindow::ItemState& state : states) {
+    if (!state.selected) Report(L"unselected", state.name);
   }
   for (const CFolderWindow::ItemState& state : states) {
     if (state.focused) Report(L"focused", state.name);

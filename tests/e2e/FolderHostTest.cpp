@@ -125,12 +125,15 @@ TEST_F(FolderHost, ReportsTheRightClickAndSavesAPicture) {
   EXPECT_EQ(facts, std::vector<std::string>(run.out.begin(), run.out.begin() + facts.size()));
 
   std::set<std::string> selected;
+  std::set<std::string> unselected;
   std::vector<std::string> focused;
   for (const std::string& line : run.out) {
     if (line.rfind("selected: ", 0) == 0) selected.insert(line.substr(10));
+    if (line.rfind("unselected: ", 0) == 0) unselected.insert(line.substr(12));
     if (line.rfind("focused: ", 0) == 0) focused.push_back(line.substr(9));
   }
   EXPECT_EQ((std::set<std::string>{"a.txt", "b.TXT", "old.txt"}), selected);
+  EXPECT_EQ((std::set<std::string>{"c.doc", "page.html"}), unselected);
   std::string lastListed;
   for (const std::wstring& name : folder.List(L"*.txt")) lastListed = CTempFolder::Narrow(name);
   EXPECT_EQ(std::vector<std::string>{lastListed}, focused);
