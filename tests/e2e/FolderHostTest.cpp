@@ -12,6 +12,7 @@
 #include "platform/ScopedHandles.h"
 #include "platform/WinApi.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/WinePath.h"
 
 namespace quorvel {
 namespace {
@@ -21,13 +22,6 @@ struct RunResult {
   std::vector<std::string> out;  // lines of standard output
   std::string err;
 };
-
-// A path of the build in this Wine prefix, where Z: is the root of the file system.
-std::wstring WinePath(const char* linuxPath) {
-  std::wstring path = L"Z:";
-  for (const char* p = linuxPath; *p != 0; ++p) path += *p == '/' ? L'\\' : static_cast<wchar_t>(*p);
-  return path;
-}
 
 std::string ReadAll(const std::wstring& path) {
   std::string text;
