@@ -2,13 +2,14 @@
 # Runs folder-host.exe of the Windows build on a folder of this machine: the
 # platform's folder view shows the folder, the named entries are right-clicked
 # and "Select All <ext> Files" is chosen; the report goes to standard output.
+# quorvel.dll is registered in the build's prefix for the run and removed after.
 #   folder-host.sh [--preselect NAME]... [--png FILE.png] FOLDER NAME...
 # FOLDER is a Linux path; --png saves a picture of the window afterwards.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUORVEL_BUILD_ROOT:-$root/build}/windows
 host="$build/tools/folder-host.exe"
-[ -f "$host" ] || "$root/scripts/build.sh" windows >/dev/null
+[ -f "$host" ] && [ -f "$build/bin/quorvel.dll" ] || "$root/scripts/build.sh" windows quorvel folder_host >/dev/null
 
 args=()
 png=
@@ -27,12 +28,11 @@ shift
 export $("$root/scripts/wine-session.sh" env "$build" | xargs)
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-bmp=
-if [ -n "$png" ]; then
-  bmp=$(mktemp --suffix=.bmp)
-  trap 'rm -f "$bmp"' EXIT
-  args+=(--picture "$(winepath -w "$bmp")")
-fi
+dll=$(winepath -w "$build/bin/quorvel.dll")
+bmp=$(mktemp --suffix=.bmp)
+trap 'rm -f "$bmp"; wine regsvr32 /u /s "$dll" >/dev/null 2>&1 || true' EXIT
+wine regsvr32 /s "$dll" >/dev/null 2>&1 || { echo "folder-host.sh: regsvr32 $dll failed" >&2; exit 1; }
+if [ -n "$png" ]; then args+=(--picture "$(winepath -w "$bmp")"); fi
 wine "$host" "${args[@]}" "$(winepath -w "$(realpath "$folder")")" "$@"
 if [ -n "$png" ]; then
   convert "$bmp" "$png"

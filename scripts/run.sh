@@ -1,7 +1,39 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing and builds quorvel.dll.
+# The main job: shows quorvel.dll at work in a real folder window.
+#   run.sh                 on a sample folder it makes
+#   run.sh FOLDER NAME...  on a folder of this machine, right-clicking the named entries
+# Installs what is missing, builds quorvel.dll and folder-host.exe, makes a
+# fresh private Wine prefix in build/demo with its own virtual display, and
+# runs scripts/demo.sh there: register, right-click, picture, unregister.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+build_root=${QUORVEL_BUILD_ROOT:-$root/build}
+export QUORVEL_BUILD_ROOT="$build_root"
+
+if [ $# -eq 1 ]; then
+  echo "usage: run.sh [FOLDER NAME...]   (NAME: entries of FOLDER to right-click)" >&2
+  exit 2
+fi
+if [ $# -gt 1 ] && [ ! -d "$1" ]; then
+  echo "run.sh: error: no such folder: $1" >&2
+  exit 2
+fi
+# Resolved before anything changes the working folder.
+if [ $# -gt 0 ]; then set -- "$(realpath "$1")" "${@:2}"; fi
+
 "$root/scripts/install-deps.sh"
-"$root/scripts/build.sh" windows
-echo "built: ${QUORVEL_BUILD_ROOT:-$root/build}/windows"
+echo "== building quorvel.dll and folder-host.exe (build/windows)"
+"$root/scripts/build.sh" windows quorvel folder_host
+
+# A prefix of the demonstration's own, made afresh: nothing registered in it
+# before, and nothing shared with the test runs.
+demo="$build_root/demo"
+if [ -d "$demo" ]; then "$root/scripts/wine-session.sh" stop "$demo"; fi
+rm -rf "$demo"
+mkdir -p "$demo"
+trap '"$root/scripts/wine-session.sh" stop "$demo"' EXIT
+echo "== making a private Wine prefix ($demo/wineprefix) and a virtual display"
+"$root/scripts/wine-session.sh" start "$demo"
+echo
+
+"$root/scripts/demo.sh" --build "$build_root/windows" --session "$demo" --work "$demo" --png "$demo/demo.png" "$@"

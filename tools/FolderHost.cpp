@@ -5,6 +5,8 @@
 //   folder: Z:\tmp\sample
 //   view-items: 4
 //   clicked: a.txt
+//   server: Z:\opt\quorvel\quorvel.dll
+//   server-version: 1.0.0.0
 //   initialize: 0x00000000
 //   query-context-menu: 0x00000001
 //   menu-item: Select All .txt Files
@@ -13,6 +15,7 @@
 //   help-text-a: Click to select all files with this extension in the current folder
 //   invoke-command: 0x00000000
 //   selected: a.txt
+//   unselected: c.doc
 //   focused: b.TXT
 //   picture: Z:\tmp\shot.bmp
 //
@@ -25,9 +28,9 @@
 #include <string>
 #include <vector>
 
+#include "Quorvel.h"
 #include "platform/ScopedComPtr.h"
 #include "platform/WinApi.h"
-#include "shellext/SelecterMenu.h"
 #include "tools/ContextMenuDriver.h"
 #include "tools/FolderWindow.h"
 
@@ -48,10 +51,43 @@ struct Options {
   std::wstring picture;
 };
 
-// The handler as the shell gets it: this build links the handler in and
-// creates it directly.
+// The handler as the shell gets it: through the class's registration, so
+// that nothing works unless quorvel.dll was registered.
 HRESULT CreateHandler(IShellExtInit** out) {
-  return CSelecterMenu::CreateObject(nullptr, IID_IShellExtInit, reinterpret_cast<void**>(out));
+  return CoCreateInstance(CLSID_SelecterMenu, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit,
+                          reinterpret_cast<void**>(out));
+}
+
+// The file of the module whose code serves `object`: the one its interface
+// table lives in.
+std::wstring ServingModule(IUnknown* object) {
+  HMODULE module = nullptr;
+  const auto* table = *reinterpret_cast<const wchar_t* const*>(object);
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, table,
+                          &module)) {
+    return std::wstring();
+  }
+  std::wstring path(MAX_PATH, L'\0');
+  const DWORD length = GetModuleFileNameW(module, &path[0], static_cast<DWORD>(path.size()));
+  path.resize(length < path.size() ? length : 0);
+  return path;
+}
+
+// "1.0.0.0": the file version of the file's version resource, or "" when it has none.
+std::wstring FileVersion(const std::wstring& path) {
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+  if (size == 0) return std::wstring();
+  std::vector<BYTE> block(size);
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT fixedSize = 0;
+  if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data()) ||
+      !VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) || fixed == nullptr ||
+      fixedSize < sizeof(VS_FIXEDFILEINFO)) {
+    return std::wstring();
+  }
+  return std::to_wstring(HIWORD(fixed->dwFileVersionMS)) + L"." + std::to_wstring(LOWORD(fixed->dwFileVersionMS)) +
+         L"." + std::to_wstring(HIWORD(fixed->dwFileVersionLS)) + L"." + std::to_wstring(LOWORD(fixed->dwFileVersionLS));
 }
 
 void Write(FILE* stream, const std::wstring& text) {
@@ -117,7 +153,13 @@ int Run(const Options& options) {
 
   CScopedComPtr<IShellExtInit> handler;
   const HRESULT created = CreateHandler(handler.Receive());
-  if (FAILED(created)) return Fail(L"cannot create the handler: " + FormatResult(created));
+  if (FAILED(created)) {
+    return Fail(L"cannot create the handler: " + FormatResult(created) +
+                (created == REGDB_E_CLASSNOTREG ? L" (the class is not registered: regsvr32 quorvel.dll)" : L""));
+  }
+  const std::wstring server = ServingModule(handler.Get());
+  Report(L"server", server);
+  Report(L"server-version", FileVersion(server));
 
   RightClickReport report;
   std::wstring error;
@@ -138,6 +180,9 @@ int Run(const Options& options) {
   if (FAILED(window.ReadItemStates(&states))) return Fail(window.GetError());
   for (const CFolderWindow::ItemState& state : states) {
     if (state.selected) Report(L"selected", state.name);
+  }
+  for (const CFolderWindow::ItemState& state : states) {
+    if (!state.selected) Report(L"unselected", state.name);
   }
   for (const CFolderWindow::ItemState& state : states) {
     if (state.focused) Report(L"focused", state.name);

@@ -1,4 +1,5 @@
-// folder-host.exe run as a program of its own: what it reports, the picture
+// folder-host.exe run as a program of its own, as the shell would meet the
+// handler: through quorvel.dll's registration. What it reports, the picture
 // it saves, and how it fails.
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include "platform/ScopedHandles.h"
 #include "platform/WinApi.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/WinePath.h"
 
 namespace quorvel {
 namespace {
@@ -20,13 +22,6 @@ struct RunResult {
   std::vector<std::string> out;  // lines of standard output
   std::string err;
 };
-
-// The host's path in this Wine prefix, where Z: is the root of the file system.
-std::wstring HostPath() {
-  std::wstring path = L"Z:";
-  for (const char* p = QUORVEL_FOLDER_HOST_EXE; *p != 0; ++p) path += *p == '/' ? L'\\' : static_cast<wchar_t>(*p);
-  return path;
-}
 
 std::string ReadAll(const std::wstring& path) {
   std::string text;
@@ -38,8 +33,10 @@ std::string ReadAll(const std::wstring& path) {
   return text;
 }
 
-// Runs the host with `arguments`; its output goes through files in `scratch`.
-RunResult RunHost(const std::wstring& arguments, const CTempFolder& scratch) {
+std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+
+// Runs `commandLine`; its output goes through files in `scratch`.
+RunResult RunProgram(std::wstring commandLine, const CTempFolder& scratch) {
   RunResult result;
   SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
   const std::wstring outPath = scratch.PathOf(L"stdout.txt");
@@ -54,15 +51,14 @@ RunResult RunHost(const std::wstring& arguments, const CTempFolder& scratch) {
     startup.hStdInput = nullptr;
     startup.hStdOutput = out.Get();
     startup.hStdError = err.Get();
-    std::wstring commandLine = L"\"" + HostPath() + L"\" " + arguments;
     PROCESS_INFORMATION process = {};
     if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
-      ADD_FAILURE() << "cannot start " << CTempFolder::Narrow(HostPath()) << ", error " << GetLastError();
+      ADD_FAILURE() << "cannot start " << CTempFolder::Narrow(commandLine) << ", error " << GetLastError();
       return result;
     }
     CScopedFileHandle processHandle(process.hProcess);
     CScopedFileHandle threadHandle(process.hThread);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 60000)) << "the host did not finish";
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 60000)) << CTempFolder::Narrow(commandLine);
     GetExitCodeProcess(process.hProcess, &result.exitCode);
   }
   std::string out = ReadAll(outPath);
@@ -74,9 +70,26 @@ RunResult RunHost(const std::wstring& arguments, const CTempFolder& scratch) {
   return result;
 }
 
-std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+RunResult RunHost(const std::wstring& arguments, const CTempFolder& scratch) {
+  return RunProgram(Quoted(WinePath(QUORVEL_FOLDER_HOST_EXE)) + L" " + arguments, scratch);
+}
 
-TEST(FolderHost, ReportsTheRightClickAndSavesAPicture) {
+// The platform's regsvr32 on quorvel.dll; `extra` is "" or "/u".
+DWORD RunRegsvr32(const std::wstring& extra) {
+  CTempFolder scratch;
+  const RunResult run = RunProgram(L"regsvr32.exe /s " + extra + L" " + Quoted(WinePath(QUORVEL_DLL)), scratch);
+  return run.exitCode;
+}
+
+// Each test registers quorvel.dll itself and removes it again: none relies on
+// what another left behind.
+class FolderHost : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(0u, RunRegsvr32(L"")) << "regsvr32 quorvel.dll failed"; }
+  void TearDown() override { EXPECT_EQ(0u, RunRegsvr32(L"/u")) << "regsvr32 /u quorvel.dll failed"; }
+};
+
+TEST_F(FolderHost, ReportsTheRightClickAndSavesAPicture) {
   CTempFolder folder;
   for (const wchar_t* name : {L"a.txt", L"b.TXT", L"c.doc", L"page.html"}) folder.AddFile(name);
   folder.AddFolder(L"old.txt");
@@ -92,6 +105,8 @@ TEST(FolderHost, ReportsTheRightClickAndSavesAPicture) {
       folderLine,
       "view-items: 5",
       "clicked: a.txt",
+      "server: " + CTempFolder::Narrow(WinePath(QUORVEL_DLL)),
+      "server-version: 1.0.0.0",
       "initialize: 0x00000000",
       "query-context-menu: 0x00000001",
       "menu-item: Select All .txt Files",
@@ -104,12 +119,15 @@ TEST(FolderHost, ReportsTheRightClickAndSavesAPicture) {
   EXPECT_EQ(facts, std::vector<std::string>(run.out.begin(), run.out.begin() + facts.size()));
 
   std::set<std::string> selected;
+  std::set<std::string> unselected;
   std::vector<std::string> focused;
   for (const std::string& line : run.out) {
     if (line.rfind("selected: ", 0) == 0) selected.insert(line.substr(10));
+    if (line.rfind("unselected: ", 0) == 0) unselected.insert(line.substr(12));
     if (line.rfind("focused: ", 0) == 0) focused.push_back(line.substr(9));
   }
   EXPECT_EQ((std::set<std::string>{"a.txt", "b.TXT", "old.txt"}), selected);
+  EXPECT_EQ((std::set<std::string>{"c.doc", "page.html"}), unselected);
   std::string lastListed;
   for (const std::wstring& name : folder.List(L"*.txt")) lastListed = CTempFolder::Narrow(name);
   EXPECT_EQ(std::vector<std::string>{lastListed}, focused);
@@ -133,7 +151,7 @@ TEST(FolderHost, ReportsTheRightClickAndSavesAPicture) {
   EXPECT_GE(colours.size(), 10u) << "the picture is nearly blank";
 }
 
-TEST(FolderHost, FailsWithAClearMessage) {
+TEST_F(FolderHost, FailsWithAClearMessage) {
   CTempFolder scratch;
   const RunResult missing = RunHost(Quoted(scratch.PathOf(L"no such folder")) + L" a.txt", scratch);
   EXPECT_EQ(1u, missing.exitCode);
@@ -146,6 +164,21 @@ TEST(FolderHost, FailsWithAClearMessage) {
   const RunResult usage = RunHost(L"--picture", scratch);
   EXPECT_EQ(2u, usage.exitCode);
   EXPECT_NE(std::string::npos, usage.err.find("usage: folder-host.exe")) << usage.err;
+}
+
+// Once removed, the shell has no handler to make: the host says so. (Removal
+// of a component that is not registered fails on its type library, so the
+// test registers first.)
+TEST(FolderHostUnregistered, CannotCreateTheHandler) {
+  ASSERT_EQ(0u, RunRegsvr32(L""));
+  ASSERT_EQ(0u, RunRegsvr32(L"/u"));
+  CTempFolder folder;
+  folder.AddFile(L"a.txt");
+  CTempFolder scratch;
+  const RunResult run = RunHost(Quoted(folder.Path()) + L" a.txt", scratch);
+  EXPECT_EQ(1u, run.exitCode);
+  EXPECT_NE(std::string::npos, run.err.find("cannot create the handler: 0x80040154")) << run.err;
+  EXPECT_EQ("clicked: a.txt", run.out.empty() ? "" : run.out.back());
 }
 
 }  // namespace

@@ -1,0 +1,245 @@
+#!/usr/bin/env bash
+# The demonstration itself, on a Windows build that is already built and a
+# Wine session (scripts/wine-session.sh) of its own:
+#   1. registers quorvel.dll with the platform's regsvr32 and shows what it wrote;
+#   2. opens a real folder window (folder-host.exe) on the sample folder, or on
+#      FOLDER, right-clicks the chosen entries as the shell does, chooses
+#      "Select All <ext> Files" and prints the item, its help text and the
+#      list control's selection and focus read back from the control;
+#   3. unregisters with regsvr32 /u and shows that nothing of it is left.
+# scripts/run.sh runs it after installing and building; the end-to-end test
+# of the Windows build runs it without the picture.
+#
+#   demo.sh --build DIR --session DIR [--work DIR] [--png FILE] [FOLDER NAME...]
+#     --build DIR    the Windows build (bin/quorvel.dll, tools/folder-host.exe)
+#     --session DIR  the folder of the Wine session to use (its wineprefix); started if needed
+#     --work DIR     where the sample folder is made (default: the session folder)
+#     --png FILE     save a picture of the folder window afterwards
+#     FOLDER NAME... a Linux folder and the entries of it to right-click, instead of the sample
+# Exits non-zero with a "demo: error:" line on any failure.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+fail() {
+  echo "demo: error: $*" >&2
+  exit 1
+}
+
+build= session= work= png=
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --build) build=${2:?--build needs a folder}; shift 2 ;;
+    --session) session=${2:?--session needs a folder}; shift 2 ;;
+    --work) work=${2:?--work needs a folder}; shift 2 ;;
+    --png) png=$(realpath -m "${2:?--png needs a file}"); shift 2 ;;
+    --*) fail "unknown option $1" ;;
+    *) break ;;
+  esac
+done
+[ -n "$build" ] && [ -n "$session" ] || fail "usage: demo.sh --build DIR --session DIR [--work DIR] [--png FILE] [FOLDER NAME...]"
+build=$(cd "$build" && pwd)
+dll="$build/bin/quorvel.dll"
+host="$build/tools/folder-host.exe"
+[ -f "$dll" ] || fail "no $dll: build the Windows build first (scripts/build.sh windows)"
+[ -f "$host" ] || fail "no $host: build the Windows build first (scripts/build.sh windows)"
+mkdir -p "$session"
+session=$(cd "$session" && pwd)
+work=${work:-$session}
+
+if [ $# -eq 1 ]; then fail "name at least one entry of $1 to right-click"; fi
+use_sample=$([ $# -eq 0 ] && echo yes || echo no)
+if [ "$use_sample" = no ]; then
+  [ -d "$1" ] || fail "no such folder: $1"
+  folder=$(realpath "$1")
+  shift
+  clicked=("$@")
+fi
+
+"$root/scripts/wine-session.sh" start "$session" || fail "cannot start the Wine session in $session"
+export $("$root/scripts/wine-session.sh" env "$session" | xargs)
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+CLSID='{5B7C2E91-3D4A-4F86-A1C2-7E9D0B3F6A15}'
+APPID='{9A2D4C6E-8B1F-4E37-B5D0-2C4A6E8F1B39}'
+LIBID='{3F8E1A7C-5D2B-4C69-9E04-B7A1C3D5E2F8}'
+IID='{C4D6E8F0-1A3B-4D5E-8F71-2B4C6D8E0A93}'
+APPROVED='Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved'
+APPROVED_WOW='Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved'
+dll_w=$(winepath -w "$dll" 2>/dev/null)
+[ -n "$dll_w" ] || fail "winepath cannot convert $dll"
+
+# What registration writes: key, value ("@" the default value, "-" none: the
+# key alone), data. The type library rows are written by RegisterTypeLib.
+registry=(
+  "HKCR\\AppID\\$APPID|@|Quorvel"
+  "HKCR\\AppID\\Quorvel.DLL|AppID|$APPID"
+  "HKCR\\Quorvel.SelecterMenu.1|@|SelecterMenu Class"
+  "HKCR\\Quorvel.SelecterMenu.1\\CLSID|@|$CLSID"
+  "HKCR\\Quorvel.SelecterMenu|@|SelecterMenu Class"
+  "HKCR\\Quorvel.SelecterMenu\\CLSID|@|$CLSID"
+  "HKCR\\Quorvel.SelecterMenu\\CurVer|@|Quorvel.SelecterMenu.1"
+  "HKCR\\CLSID\\$CLSID|@|SelecterMenu Class"
+  "HKCR\\CLSID\\$CLSID|AppID|$APPID"
+  "HKCR\\CLSID\\$CLSID\\ProgID|@|Quorvel.SelecterMenu.1"
+  "HKCR\\CLSID\\$CLSID\\VersionIndependentProgID|@|Quorvel.SelecterMenu"
+  "HKCR\\CLSID\\$CLSID\\Programmable|-|"
+  "HKCR\\CLSID\\$CLSID\\InprocServer32|@|$dll_w"
+  "HKCR\\CLSID\\$CLSID\\InprocServer32|ThreadingModel|Apartment"
+  "HKCR\\CLSID\\$CLSID\\TypeLib|@|$LIBID"
+  "HKCR\\*\\ShellEx\\ContextMenuHandlers\\QVLv1.0ContextMenu|@|$CLSID"
+  "HKLM\\$APPROVED|$CLSID|Velmora"
+  "HKLM\\$APPROVED_WOW|$CLSID|Velmora"
+  "HKCR\\TypeLib\\$LIBID\\1.0\\0\\win64|@|$dll_w"
+  "HKCR\\Interface\\$IID|@|ISelecterMenu"
+)
+# Keys that removal takes away whole, and keys marked NoRemove that stay.
+removed_keys=(
+  "HKCR\\AppID\\$APPID" "HKCR\\AppID\\Quorvel.DLL" "HKCR\\Quorvel.SelecterMenu.1" "HKCR\\Quorvel.SelecterMenu"
+  "HKCR\\CLSID\\$CLSID" "HKCR\\*\\ShellEx\\ContextMenuHandlers\\QVLv1.0ContextMenu"
+  "HKCR\\TypeLib\\$LIBID" "HKCR\\Interface\\$IID"
+)
+kept_keys=(
+  "HKCR\\AppID" "HKCR\\CLSID" "HKCR\\*\\ShellEx\\ContextMenuHandlers" "HKLM\\$APPROVED" "HKLM\\$APPROVED_WOW"
+)
+
+key_exists() { wine reg query "$1" >/dev/null 2>&1; }
+
+# The data of one value, or nothing (and status 1) when it is missing.
+value_of() {
+  local key=$1 name=$2 output
+  if [ "$name" = @ ]; then
+    output=$(wine reg query "$key" /ve 2>/dev/null) || return 1
+  else
+    output=$(wine reg query "$key" /v "$name" 2>/dev/null) || return 1
+  fi
+  printf '%s\n' "$output" | tr -d '\r' | sed -n 's/^    .*    REG_SZ    //p' | head -n 1
+}
+
+registered=no
+# Leaves the prefix as it found it when a later step fails.
+cleanup() {
+  if [ "$registered" = yes ]; then wine regsvr32 /u /s "$dll_w" >/dev/null 2>&1 || true; fi
+}
+trap cleanup EXIT
+
+echo "== Quorvel: the context-menu extension at work in a folder window"
+echo "   DLL:         $dll"
+echo "   Wine prefix: $WINEPREFIX"
+
+echo
+echo "== 1. Install: regsvr32 /s $dll_w"
+status=0
+wine regsvr32 /s "$dll_w" >/dev/null 2>&1 || status=$?
+[ $status -eq 0 ] || fail "regsvr32 failed with exit code $status"
+registered=yes
+echo "   regsvr32 exit code 0; the registry now holds:"
+for row in "${registry[@]}"; do
+  IFS='|' read -r key name data <<<"$row"
+  if [ "$name" = - ]; then
+    key_exists "$key" || fail "registration did not create $key"
+    printf '   + %s (key)\n' "$key"
+    continue
+  fi
+  actual=$(value_of "$key" "$name") || fail "registration did not write $key, value ${name/@/(default)}"
+  [ "$actual" = "$data" ] || fail "$key, value ${name/@/(default)} holds \"$actual\", not \"$data\""
+  printf '   + %s  %s = "%s"\n' "$key" "${name/@/(default)}" "$actual"
+done
+
+if [ "$use_sample" = yes ]; then
+  # Mixed extensions; .txt in two letter cases; a folder whose name carries
+  # .txt; notes.txt_old, whose short name (NOTES~1.TXT on a Windows volume
+  # that keeps 8.3 names) matches *.txt while its long name does not; and a
+  # file without an extension.
+  folder="$work/sample"
+  rm -rf "$folder"
+  mkdir -p "$folder/archive.txt"
+  for name in notes.txt todo.txt README.TXT notes.txt_old photo.jpg report.doc Makefile; do
+    echo "$name" >"$folder/$name"
+  done
+  clicked=(notes.txt todo.txt photo.jpg)
+fi
+folder_w=$(winepath -w "$folder" 2>/dev/null)
+
+echo
+echo "== 2. Right-click in a folder window on $folder_w"
+host_args=()
+bmp=
+if [ -n "$png" ]; then
+  bmp="$work/demo-window.bmp"
+  mkdir -p "$work"
+  host_args+=(--picture "$(winepath -w "$bmp")")
+fi
+report="$work/folder-host.out"
+errors="$work/folder-host.err"
+mkdir -p "$work"
+status=0
+wine "$host" "${host_args[@]}" "$folder_w" "${clicked[@]}" >"$report" 2>"$errors" </dev/null || status=$?
+if [ $status -ne 0 ]; then
+  cat "$errors" >&2
+  fail "folder-host.exe failed with exit code $status"
+fi
+
+facts() { sed -n "s/^$1: //p" "$report"; }
+joined() { facts "$1" | paste -sd ',' | sed 's/,/, /g'; }
+menu_item=$(facts menu-item)
+help_w=$(facts help-text-w)
+help_a=$(facts help-text-a)
+[ -n "$menu_item" ] || fail "the handler added no menu item"
+echo "   entries shown:   $(facts view-items)"
+echo "   right-clicked:   $(joined clicked)"
+echo "   handler:         made by CoCreateInstance from $(facts server), file version $(facts server-version)"
+echo "   menu item:       \"$menu_item\" (with its $(facts menu-bitmap) bitmap)"
+echo "   help text:       \"$help_w\""
+[ "$help_a" = "$help_w" ] || echo "   help text (ANSI): \"$help_a\""
+echo "   chose the item: InvokeCommand returned $(facts invoke-command); the list control now shows"
+facts selected | sed 's/^/     [x] /'
+facts unselected | sed 's/^/     [ ] /'
+echo "   focused:         $(joined focused)"
+
+if [ "$use_sample" = yes ]; then
+  # Every entry whose long name ends in .txt, in either case, and nothing else;
+  # notes.txt_old only where the platform lists entries by their short names.
+  selected=" $(facts selected | paste -sd ' ') "
+  for name in archive.txt notes.txt todo.txt README.TXT; do
+    [[ "$selected" == *" $name "* ]] || fail "$name should be selected"
+  done
+  for name in photo.jpg report.doc Makefile; do
+    [[ "$selected" != *" $name "* ]] || fail "$name should not be selected"
+  done
+  [ "$menu_item" = "Select All .txt Files" ] || fail "the menu item should read \"Select All .txt Files\""
+  [ "$(facts focused | wc -l)" -eq 1 ] && [[ "$selected" == *" $(facts focused) "* ]] ||
+    fail "one selected entry should hold the focus"
+  if [[ "$selected" == *" notes.txt_old "* ]]; then
+    echo "   notes.txt_old is selected: this platform lists it for *.txt by its short name"
+  else
+    echo "   notes.txt_old is not selected: this platform lists entries for *.txt by their long names only"
+  fi
+fi
+
+if [ -n "$png" ]; then
+  convert "$bmp" "$png" || fail "cannot convert $bmp to $png"
+  rm -f "$bmp"
+  echo "   picture:         $png"
+fi
+
+echo
+echo "== 3. Remove: regsvr32 /u /s $dll_w"
+status=0
+wine regsvr32 /u /s "$dll_w" >/dev/null 2>&1 || status=$?
+[ $status -eq 0 ] || fail "regsvr32 /u failed with exit code $status"
+registered=no
+echo "   regsvr32 /u exit code 0; the registry:"
+for key in "${removed_keys[@]}"; do
+  key_exists "$key" && fail "$key is still there"
+  printf '   - %s: gone\n' "$key"
+done
+for key in "HKLM\\$APPROVED" "HKLM\\$APPROVED_WOW"; do
+  value_of "$key" "$CLSID" >/dev/null && fail "$key still holds the value $CLSID"
+  printf '   - %s  %s: gone\n' "$key" "$CLSID"
+done
+for key in "${kept_keys[@]}"; do
+  key_exists "$key" || fail "$key, which removal keeps, is missing"
+  printf '   = %s: kept (shared with other software)\n' "$key"
+done
+echo
+echo "== done: registered, used in a folder window, and removed without a trace"

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# The main command's own path, scripts/demo.sh, on its sample folder in this
+# build's Wine session, without the picture: registration with regsvr32, the
+# right-click in a real folder window, removal. Checks what it prints, and
+# looks into the registry afterwards itself.
+#   DemoTest.sh SOURCE_DIR BUILD_DIR
+set -euo pipefail
+source_dir=$1
+build=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+failed=0
+check() {
+  echo "FAILED: $*" >&2
+  failed=1
+}
+expect_line() {
+  grep -qxF -- "$1" "$work/out" || check "no line: $1"
+}
+
+status=0
+"$source_dir/scripts/demo.sh" --build "$build" --session "$build" --work "$work" >"$work/out" 2>&1 || status=$?
+cat "$work/out"
+[ $status -eq 0 ] || check "demo.sh exited with $status"
+
+clsid='{5B7C2E91-3D4A-4F86-A1C2-7E9D0B3F6A15}'
+expect_line '   right-clicked:   notes.txt, todo.txt, photo.jpg'
+expect_line '   menu item:       "Select All .txt Files" (with its 13x13 bitmap)'
+expect_line '   help text:       "Click to select all files with this extension in the current folder"'
+# The selection as the list control holds it: every .txt entry in either
+# letter case and the folder archive.txt; not the others.
+for name in archive.txt notes.txt README.TXT todo.txt; do expect_line "     [x] $name"; done
+for name in Makefile photo.jpg report.doc; do expect_line "     [ ] $name"; done
+grep -qxE -- '     \[(x| )\] notes\.txt_old' "$work/out" || check "notes.txt_old is not listed"
+focused=$(sed -n 's/^   focused:         //p' "$work/out")
+grep -qxF -- "     [x] $focused" "$work/out" || check "the focused entry \"$focused\" is not a selected one"
+expect_line "   + HKCR\\CLSID\\$clsid\\InprocServer32  (default) = \"$(cd "$build" && winepath -w bin/quorvel.dll 2>/dev/null)\""
+expect_line "   - HKCR\\CLSID\\$clsid: gone"
+expect_line '== done: registered, used in a folder window, and removed without a trace'
+
+# The registry, read here rather than trusted from the report.
+export $("$source_dir/scripts/wine-session.sh" env "$build" | xargs)
+for key in "HKCR\\CLSID\\$clsid" 'HKCR\*\ShellEx\ContextMenuHandlers\QVLv1.0ContextMenu' \
+           'HKCR\TypeLib\{3F8E1A7C-5D2B-4C69-9E04-B7A1C3D5E2F8}'; do
+  if wine reg query "$key" >/dev/null 2>&1; then check "$key is still registered"; fi
+done
+
+# A failure half-way: a clear message, a non-zero exit, and the registration
+# taken back.
+mkdir -p "$work/folder"
+touch "$work/folder/a.txt"
+status=0
+"$source_dir/scripts/demo.sh" --build "$build" --session "$build" --work "$work" "$work/folder" missing.txt \
+  >"$work/fail.out" 2>&1 || status=$?
+[ $status -ne 0 ] || check "demo.sh succeeded on a missing entry"
+grep -qF 'folder-host: error: no entry missing.txt' "$work/fail.out" || check "no message about missing.txt"
+grep -qF 'demo: error: folder-host.exe failed' "$work/fail.out" || check "no demo: error: line"
+if wine reg query "HKCR\\CLSID\\$clsid" >/dev/null 2>&1; then check "a failed demonstration left the class registered"; fi
+
+exit $failed
