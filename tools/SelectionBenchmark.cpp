@@ -8,33 +8,32 @@
 //       each item's name (record, path conversion, split), and the same
 //       state changes as (b), their items worked out before the timing
 //
-// All three run in this one process on the same folder view, interleaved, so
-// the ratios (b)/(c) and (a)/(b) hold even on a busy machine. Each run starts
-// from the same state (the first item alone selected and focused, as after a
-// right-click on it), and each must leave the selection and focus that (b)
-// leaves.
+// Everything runs in this one process: each folder has a view of its own,
+// and the rounds take the variants and the sizes in turn, so that the ratios
+// hold even on a busy machine. Each run starts from the same state (the first
+// item alone selected and focused, as after a right-click on it), and each
+// must leave the selection and focus that (b) leaves. (a) needs minutes at
+// 20,000 entries: from that size on it runs once, after the rounds.
 //
 //   selection-benchmark.exe [--runs N] [--sizes A,B,...] [--walk-once-from N] [--on-screen] WORKFOLDER
 //
 // The folders are made in WORKFOLDER and removed afterwards. Exit code 0 when
 // the timings ran and the variants agreed; 1 on a failure or disagreement; 2
 // on bad usage.
-#include <fcntl.h>
-#include <io.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "base/Failure.h"
 #include "platform/ScopedHandles.h"
 #include "platform/WinApi.h"
 #include "shellext/FolderListing.h"
 #include "shellext/ItemNameIndex.h"
 #include "shellext/SelecterMenu.h"
 #include "tools/FolderWindow.h"
+#include "tools/ProgramFrame.h"
 #include "tools/WalkPerEntrySelection.h"
 
 namespace quorvel {
@@ -43,7 +42,7 @@ namespace {
 constexpr wchar_t kUsage[] =
     L"usage: selection-benchmark.exe [--runs N] [--sizes A,B,...] [--walk-once-from N] [--on-screen] WORKFOLDER\n"
     L"  WORKFOLDER          where the folders of entries are made (and removed afterwards)\n"
-    L"  --runs N            timed runs of each variant per folder; the median is shown (default 5)\n"
+    L"  --runs N            timed runs of each variant per folder; the median is shown (default 7)\n"
     L"  --sizes A,B,...     entries per folder (default 1000,5000,20000)\n"
     L"  --walk-once-from N  from this many entries on, (a) runs once (default 20000)\n"
     L"  --on-screen         keep the folder window on the screen while timing\n";
@@ -53,7 +52,7 @@ constexpr DWORD kPopulateTimeout = 600000;  // a view of 20,000 entries takes a 
 
 struct Options {
   std::wstring workFolder;
-  int runs = 5;
+  int runs = 7;
   std::vector<int> sizes = {1000, 5000, 20000};
   int walkOnceFrom = 20000;
   bool onScreen = false;
@@ -68,21 +67,9 @@ struct SizeResult {
   double floor = 0;
 };
 
-void Write(FILE* stream, const std::wstring& text) {
-  const int bytes =
-      WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &utf8[0], bytes, nullptr, nullptr);
-  fwrite(utf8.data(), 1, utf8.size(), stream);
-  fflush(stream);
-}
+void Print(const std::wstring& line) { WriteUtf8(stdout, line + L"\n"); }
 
-void Print(const std::wstring& line) { Write(stdout, line + L"\n"); }
-
-int Fail(const std::wstring& message) {
-  Write(stderr, L"selection-benchmark: error: " + message + L"\n");
-  return 1;
-}
+int Fail(const std::wstring& message) { return FailProgram(L"selection-benchmark", message); }
 
 std::wstring Format(const wchar_t* format, double value) {
   wchar_t text[64];
@@ -131,32 +118,36 @@ bool ParseOptions(int count, wchar_t** arguments, Options* options) {
 }
 
 // A folder of photos and their side files, IMG_00000.jpg, IMG_00000.xmp, ...:
-// half of the entries match the pattern. Removed with its entries.
+// half of the entries match the pattern. Entries already there are used as
+// they are: through Wine, each new name is first looked for in every letter
+// case, so 20,000 of them take a minute, and scripts/benchmark.sh makes them
+// on the Linux side instead. Removed with its entries.
 class CPhotoFolder {
  public:
   CPhotoFolder(const std::wstring& path, int entries) : m_path(path) {
-    if (!CreateDirectoryW(path.c_str(), nullptr)) {
+    if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
       m_error = L"cannot create " + path;
       return;
     }
-    m_created = true;
     for (int i = 0; i < entries; ++i) {
       wchar_t name[32];
       swprintf(name, 32, L"IMG_%05d.%ls", i / 2, i % 2 == 0 ? L"jpg" : L"xmp");
-      CScopedFileHandle file(CreateFileW((path + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-      if (!file.IsValid()) {
-        m_error = L"cannot create " + path + L"\\" + name;
+      m_names.push_back(name);
+      const std::wstring file = path + L"\\" + name;
+      if (GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
+      CScopedFileHandle made(
+          CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (!made.IsValid()) {
+        m_error = L"cannot create " + file;
         return;
       }
-      m_names.push_back(name);
     }
   }
   CPhotoFolder(const CPhotoFolder&) = delete;
   CPhotoFolder& operator=(const CPhotoFolder&) = delete;
   ~CPhotoFolder() {
     for (const std::wstring& name : m_names) DeleteFileW((m_path + L"\\" + name).c_str());
-    if (m_created) RemoveDirectoryW(m_path.c_str());
+    RemoveDirectoryW(m_path.c_str());
   }
 
   const std::wstring& GetError() const noexcept { return m_error; }
@@ -164,7 +155,6 @@ class CPhotoFolder {
  private:
   std::wstring m_path;
   std::vector<std::wstring> m_names;
-  bool m_created = false;
   std::wstring m_error;
 };
 
@@ -229,6 +219,7 @@ double TimeOneRun(HWND listView, const std::function<void()>& scan) {
 }
 
 double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
   std::sort(values.begin(), values.end());
   const size_t middle = values.size() / 2;
   return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
@@ -247,63 +238,98 @@ std::vector<int> ReadSelectionAndFocus(HWND listView) {
   return indexes;
 }
 
-int MeasureSize(const Options& options, int entries, SizeResult* result) {
-  const std::wstring path = options.workFolder + L"\\entries-" + std::to_wstring(entries);
-  Print(L"-- " + std::to_wstring(entries) + L" entries: making the folder and opening the view");
-  CPhotoFolder photos(path, entries);
-  if (!photos.GetError().empty()) return Fail(photos.GetError());
+// One folder of photos in a folder view of its own, and the times of the
+// three scans on it.
+class CTimedFolder {
+ public:
+  CTimedFolder(const Options& options, int entries)
+      : m_options(options),
+        m_entries(entries),
+        m_path(options.workFolder + L"\\entries-" + std::to_wstring(entries)),
+        m_folder(AsUtf16((m_path + L"\\").c_str())),
+        m_pattern(AsUtf16(kPattern)) {}
+  CTimedFolder(const CTimedFolder&) = delete;
+  CTimedFolder& operator=(const CTimedFolder&) = delete;
 
-  CFolderWindow window;
-  if (FAILED(window.Open(path, 720, 480, kPopulateTimeout))) return Fail(window.GetError());
-  const HWND listView = window.GetListView();
-  const int shown = GetItemCount(listView);
-  if (shown != entries) return Fail(L"the view shows " + std::to_wstring(shown) + L" items");
-  if (!options.onScreen) ShowWindow(window.GetFrame(), SW_HIDE);
+  // Makes the folder, opens its view, and keeps what (b) leaves as the
+  // outcome every variant must leave. 0, or the exit code of a failure.
+  int Prepare() {
+    Print(L"-- " + std::to_wstring(m_entries) + L" entries");
+    DWORD start = GetTickCount();
+    m_photos = std::make_unique<CPhotoFolder>(m_path, m_entries);
+    if (!m_photos->GetError().empty()) return Fail(m_photos->GetError());
+    Print(L"   folder ready in " + Format(L"%.1f", (GetTickCount() - start) / 1000.0) + L" s");
+    start = GetTickCount();
+    if (FAILED(m_window.Open(m_path, 720, 480, kPopulateTimeout))) return Fail(m_window.GetError());
+    Print(L"   the view showed every entry after " + Format(L"%.1f", (GetTickCount() - start) / 1000.0) + L" s");
+    m_listView = m_window.GetListView();
+    const int shown = GetItemCount(m_listView);
+    if (shown != m_entries) return Fail(L"the view shows " + std::to_wstring(shown) + L" items");
+    if (!m_options.onScreen) ShowWindow(m_window.GetFrame(), SW_HIDE);
 
-  const CWideString folder(AsUtf16((path + L"\\").c_str()));
-  const CWideString pattern(AsUtf16(kPattern));
-  result->entries = entries;
-
-  const std::function<void()> walkPerEntry = [&] { SelectMatchingFilesWalkPerEntry(listView, folder, pattern); };
-  const std::function<void()> asBuilt = [&] { CSelecterMenu::SelectMatchingFiles(listView, folder, pattern); };
-  const std::vector<int> stateChanges = ItemsOfListedEntries(listView, folder, pattern);
-  const std::function<void()> floor = [&] { SelectAtFloorCost(listView, folder, pattern, stateChanges); };
-
-  // Every variant must leave what (b) leaves; (a) is checked on each run.
-  TimeOneRun(listView, asBuilt);
-  const std::vector<int> expected = ReadSelectionAndFocus(listView);
-  result->matching = static_cast<int>(expected.size()) - 1;
-  if (result->matching != entries / 2) {
-    return Fail(L"the scan selected " + std::to_wstring(result->matching) + L" items, not " +
-                std::to_wstring(entries / 2));
-  }
-  TimeOneRun(listView, floor);
-  if (ReadSelectionAndFocus(listView) != expected) return Fail(L"the floor leaves another selection or focus");
-
-  const bool walkOnce = entries >= options.walkOnceFrom;
-  result->walkRuns = walkOnce ? 1 : options.runs;
-  std::vector<double> walkTimes;
-  std::vector<double> asBuiltTimes;
-  std::vector<double> floorTimes;
-  for (int run = 0; run < options.runs; ++run) {
-    if (run < result->walkRuns) {
-      if (walkOnce) Print(L"   (a) runs once at this size; it takes minutes");
-      walkTimes.push_back(TimeOneRun(listView, walkPerEntry));
-      if (ReadSelectionAndFocus(listView) != expected) {
-        return Fail(L"(a) and (b) leave different selections or focus at " + std::to_wstring(entries) + L" entries");
-      }
+    m_stateChanges = ItemsOfListedEntries(m_listView, m_folder, m_pattern);
+    TimeOneRun(m_listView, [this] { CSelecterMenu::SelectMatchingFiles(m_listView, m_folder, m_pattern); });
+    m_expected = ReadSelectionAndFocus(m_listView);
+    const int jpegs = (m_entries + 1) / 2;
+    if (Matching() != jpegs) {
+      return Fail(L"the scan selected " + std::to_wstring(Matching()) + L" items, not " + std::to_wstring(jpegs));
     }
-    asBuiltTimes.push_back(TimeOneRun(listView, asBuilt));
-    if (ReadSelectionAndFocus(listView) != expected) return Fail(L"(b) changed its result between runs");
-    floorTimes.push_back(TimeOneRun(listView, floor));
+    return 0;
   }
-  result->walkPerEntry = Median(walkTimes);
-  result->asBuilt = Median(asBuiltTimes);
-  result->floor = Median(floorTimes);
-  Print(L"   done: (a) and (b) select the same " + std::to_wstring(result->matching) +
-        L" items and focus the same one");
-  return 0;
-}
+
+  // (a) runs on every round below the size given by --walk-once-from, once
+  // at the end from that size on.
+  bool WalksEveryRound() const noexcept { return m_entries < m_options.walkOnceFrom; }
+
+  int TimeWalk() {
+    m_walkTimes.push_back(
+        TimeOneRun(m_listView, [this] { SelectMatchingFilesWalkPerEntry(m_listView, m_folder, m_pattern); }));
+    return Check(L"(a)");
+  }
+
+  int TimeAsBuiltAndFloor() {
+    m_asBuiltTimes.push_back(
+        TimeOneRun(m_listView, [this] { CSelecterMenu::SelectMatchingFiles(m_listView, m_folder, m_pattern); }));
+    if (const int failed = Check(L"(b)")) return failed;
+    m_floorTimes.push_back(
+        TimeOneRun(m_listView, [this] { SelectAtFloorCost(m_listView, m_folder, m_pattern, m_stateChanges); }));
+    return Check(L"(c)");
+  }
+
+  SizeResult Result() const {
+    SizeResult result;
+    result.entries = m_entries;
+    result.matching = Matching();
+    result.walkPerEntry = Median(m_walkTimes);
+    result.walkRuns = static_cast<int>(m_walkTimes.size());
+    result.asBuilt = Median(m_asBuiltTimes);
+    result.floor = Median(m_floorTimes);
+    return result;
+  }
+
+ private:
+  int Matching() const { return static_cast<int>(m_expected.size()) - 1; }
+
+  int Check(const wchar_t* variant) {
+    if (ReadSelectionAndFocus(m_listView) == m_expected) return 0;
+    return Fail(std::wstring(variant) + L" leaves another selection or focus than (b) at " +
+                std::to_wstring(m_entries) + L" entries");
+  }
+
+  const Options& m_options;
+  const int m_entries;
+  const std::wstring m_path;
+  const CWideString m_folder;
+  const CWideString m_pattern;
+  std::unique_ptr<CPhotoFolder> m_photos;  // outlives the view that shows it
+  CFolderWindow m_window;
+  HWND m_listView = nullptr;
+  std::vector<int> m_stateChanges;
+  std::vector<int> m_expected;
+  std::vector<double> m_walkTimes;
+  std::vector<double> m_asBuiltTimes;
+  std::vector<double> m_floorTimes;
+};
 
 std::wstring Pad(const std::wstring& text, size_t width) {
   return text.size() >= width ? text : std::wstring(width - text.size(), L' ') + text;
@@ -315,7 +341,8 @@ void PrintTable(const Options& options, const std::vector<SizeResult>& results) 
         std::to_wstring(options.runs) + L" runs");
   Print(L"  (a) one walk of the list per listed entry");
   Print(L"  (b) the handler's scan as built: one walk, then one look-up per entry");
-  Print(L"  (c) floor: one listing, one walk reading each item's name, one state change per match");
+  Print(L"  (c) floor: one listing, one walk reading each item's name, and the state changes of (b),");
+  Print(L"      their items worked out beforehand");
   Print(options.onScreen ? L"The folder window was on the screen."
                          : L"The folder window was hidden: on the screen, Wine's list scrolls each newly focused item "
                            L"into view through the X server, about 10 ms per matching entry for every variant, "
@@ -333,7 +360,7 @@ void PrintTable(const Options& options, const std::vector<SizeResult>& results) 
           Pad(Format(L"%.2f", r.asBuilt / r.floor), 7) + L" | " + Pad(Format(L"%.0f", r.walkPerEntry / r.asBuilt), 7) +
           L" |");
   }
-  if (anyOnce) Print(L"* one run only: at this size (a) takes minutes");
+  if (anyOnce) Print(L"* one run only, after the rounds: at this size (a) takes minutes");
 
   // The limits the scan is held to: close to the floor at the largest size,
   // and growing no faster than the folder from 5,000 to 20,000 entries.
@@ -359,59 +386,43 @@ void PrintTable(const Options& options, const std::vector<SizeResult>& results) 
 }
 
 int Run(const Options& options) {
-  std::vector<SizeResult> results;
+  std::vector<std::unique_ptr<CTimedFolder>> folders;
   for (int entries : options.sizes) {
-    SizeResult result;
-    const int failed = MeasureSize(options, entries, &result);
-    if (failed != 0) return failed;
-    results.push_back(result);
+    folders.push_back(std::make_unique<CTimedFolder>(options, entries));
+    if (const int failed = folders.back()->Prepare()) return failed;
   }
+  // The sizes take turns in every round, so that a change in the machine's
+  // load falls on all of them alike.
+  Print(L"-- timing " + std::to_wstring(options.runs) + L" rounds");
+  for (int round = 0; round < options.runs; ++round) {
+    for (const std::unique_ptr<CTimedFolder>& folder : folders) {
+      if (folder->WalksEveryRound()) {
+        if (const int failed = folder->TimeWalk()) return failed;
+      }
+      if (const int failed = folder->TimeAsBuiltAndFloor()) return failed;
+    }
+  }
+  std::vector<SizeResult> results;
+  for (const std::unique_ptr<CTimedFolder>& folder : folders) {
+    if (!folder->WalksEveryRound()) {
+      Print(L"-- (a) once at " + std::to_wstring(folder->Result().entries) + L" entries");
+      if (const int failed = folder->TimeWalk()) return failed;
+    }
+    results.push_back(folder->Result());
+  }
+  Print(L"-- every run of (a), (b) and (c) left the same selection and focus");
   PrintTable(options, results);
   return 0;
 }
-
-// OleInitialize for the life of the program.
-class COleSession {
- public:
-  COleSession() noexcept : m_result(OleInitialize(nullptr)) {}
-  COleSession(const COleSession&) = delete;
-  COleSession& operator=(const COleSession&) = delete;
-  ~COleSession() {
-    if (SUCCEEDED(m_result)) OleUninitialize();
-  }
-  HRESULT Result() const noexcept { return m_result; }
-
- private:
-  HRESULT m_result;
-};
 
 }  // namespace
 }  // namespace quorvel
 
 int main() {
   using namespace quorvel;
-  _setmode(_fileno(stdout), _O_BINARY);
-  _setmode(_fileno(stderr), _O_BINARY);
-  int count = 0;
-  wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (arguments == nullptr) return Fail(L"cannot read the command line");
   Options options;
-  const bool parsed = ParseOptions(count, arguments, &options);
-  LocalFree(arguments);
-  if (!parsed) {
-    Write(stderr, kUsage);
-    return 2;
-  }
-
-  COleSession ole;
-  if (FAILED(ole.Result())) return Fail(L"OleInitialize failed: " + FormatResult(ole.Result()));
-  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES};
-  InitCommonControlsEx(&controls);
-  try {
-    return Run(options);
-  } catch (const std::exception&) {
-    return Fail(L"unexpected failure");
-  } catch (const CFailure& failure) {
-    return Fail(L"unexpected failure: " + FormatResult(failure.Code()));
-  }
+  return RunProgram(
+      L"selection-benchmark", kUsage,
+      [&](int count, wchar_t** arguments) { return ParseOptions(count, arguments, &options); },
+      [&] { return Run(options); });
 }
