@@ -345,7 +345,7 @@ void PrintTable(const Options& options, const std::vector<SizeResult>& results) 
   Print(L"      their items worked out beforehand");
   Print(options.onScreen ? L"The folder window was on the screen."
                          : L"The folder window was hidden: on the screen, Wine's list scrolls each newly focused item "
-                           L"into view through the X server, about 10 ms per matching entry for every variant, "
+                           L"into view through the X server, 3 to 10 ms per matching entry for every variant alike, "
                            L"and that noise would drown the differences (see --on-screen).");
   Print(L"");
   Print(L"| entries | matching |      (a) ms |  (b) ms |  (c) ms | (b)/(c) | (a)/(b) |");
