@@ -1,23 +1,18 @@
 // Carrying out the command: the folder's matching entries become the list
 // control's selection.
-#include "platform/ScopedHandles.h"
+#include "shellext/FolderListing.h"
+#include "shellext/ItemNameIndex.h"
 #include "shellext/SelecterMenu.h"
 
 namespace quorvel {
 
 namespace {
 
-// The listing matches a pattern against each entry's short-name alias too, so
-// "*.htm" also delivers "page.html" (alias PAGE~1.HTM). An entry counts only
-// when its long name itself ends with the pattern's text after the leading
-// "*", letter case ignored as the listing ignores it.
-bool LongNameMatches(const CWideString& name, const CWideString& pattern) {
-  const int32_t skip = pattern.GetLength() > 0 && pattern.GetAt(0) == u'*' ? 1 : 0;
-  const int32_t suffixLength = pattern.GetLength() - skip;
-  if (name.GetLength() < suffixLength) return false;
-  const wchar_t* nameTail = AsWide(name.GetText()) + (name.GetLength() - suffixLength);
-  return CompareStringOrdinal(nameTail, suffixLength, AsWide(pattern.GetText()) + skip, suffixLength, TRUE) ==
-         CSTR_EQUAL;
+void SelectAndFocusItem(HWND listView, int index) {
+  LVITEMW item = {};
+  item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  item.state = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageW(listView, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
 }
 
 }  // namespace
@@ -28,29 +23,23 @@ void CSelecterMenu::SelectMatchingFiles(HWND listView, const CWideString& folder
   clear.state = 0;
   SendMessageW(listView, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
 
-  // The folder ends in a backslash already; the doubled one is accepted.
-  CWideString searchPath(folder);
-  searchPath += u'\\';
-  searchPath += pattern;
-
-  WIN32_FIND_DATAW entry;
-  CScopedFindHandle listing(FindFirstFileW(AsWide(searchPath.GetText()), &entry));
-  if (!listing.IsValid()) return;
-  do {
-    const CWideString name(AsUtf16(entry.cFileName));
-    if (name == u"." || name == u"..") continue;
-    if (!LongNameMatches(name, pattern)) continue;
-    SelectItemByName(listView, name);
-  } while (FindNextFileW(listing.Get(), &entry));
+  CFolderListing listing(folder, pattern);
+  if (!listing.IsOpen()) return;
+  // The list is read once for all entries: looking each one up from the
+  // first item again would cost entries x items, minutes for a folder of
+  // thousands of photos, with the folder window frozen. The list does not
+  // change meanwhile: this runs on the thread that owns it.
+  const CItemNameIndex items(listView);
+  CWideString name;
+  while (listing.Next(&name)) {
+    const int index = items.Find(name);
+    if (index != -1) SelectAndFocusItem(listView, index);
+  }
 }
 
 void CSelecterMenu::SelectItemByName(HWND listView, const CWideString& fileName) {
   const int index = FindItemByName(listView, fileName);
-  if (index == -1) return;
-  LVITEMW item = {};
-  item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-  item.state = LVIS_SELECTED | LVIS_FOCUSED;
-  SendMessageW(listView, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+  if (index != -1) SelectAndFocusItem(listView, index);
 }
 
 }  // namespace quorvel

@@ -1,6 +1,6 @@
 // Finding the folder view's list control below a window, and the list item
 // that shows a file.
-#include "path/Path.h"
+#include "shellext/ItemNameIndex.h"
 #include "shellext/SelecterMenu.h"
 
 namespace quorvel {
@@ -48,21 +48,10 @@ HWND CSelecterMenu::FindWindowByClass(HWND window, const CWideString& className)
 }
 
 int CSelecterMenu::FindItemByName(HWND listView, const CWideString& fileName) {
-  const int count = static_cast<int>(SendMessageW(listView, LVM_GETITEMCOUNT, 0, 0));
-  wchar_t path[MAX_PATH];
+  const int count = GetItemCount(listView);
+  CWideString shown;
   for (int index = 0; index < count; ++index) {
-    LVITEMW item = {};
-    item.mask = LVIF_PARAM;
-    item.iItem = index;
-    if (SendMessageW(listView, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) == 0) continue;
-    // An item without an identifier list names no file.
-    if (item.lParam == 0) continue;
-    path[0] = 0;
-    if (!SHGetPathFromIDListW(reinterpret_cast<PCIDLIST_ABSOLUTE>(item.lParam), path)) continue;
-
-    CPath itemPath;
-    itemPath.SetPath(AsUtf16(path), 0, 0);
-    if (itemPath.GetFileName() == fileName) return index;
+    if (ReadItemFileName(listView, index, &shown) && shown == fileName) return index;
   }
   return -1;
 }

@@ -69,7 +69,8 @@ class CSelecterMenu : public CComObjectRootEx<CComSingleThreadModel>,
   static int FindItemByName(HWND listView, const CWideString& fileName);
 
   // Folder scan: clears the list's selection, then selects and focuses the
-  // item of every entry of `folder` that matches `pattern` ("*" + extension).
+  // item of every entry of `folder` that matches `pattern` ("*" + extension),
+  // in listing order. The list is read once for all the entries.
   static void SelectMatchingFiles(HWND listView, const CWideString& folder, const CWideString& pattern);
   // Selects and focuses the item that shows `fileName`, if there is one.
   static void SelectItemByName(HWND listView, const CWideString& fileName);

@@ -21,9 +21,6 @@
 //
 // Any failure ends the program with exit code 1 and an "error:" line on
 // standard error; bad usage gives exit code 2.
-#include <fcntl.h>
-#include <io.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -33,6 +30,7 @@
 #include "platform/WinApi.h"
 #include "tools/ContextMenuDriver.h"
 #include "tools/FolderWindow.h"
+#include "tools/ProgramFrame.h"
 
 namespace quorvel {
 namespace {
@@ -90,20 +88,11 @@ std::wstring FileVersion(const std::wstring& path) {
          L"." + std::to_wstring(HIWORD(fixed->dwFileVersionLS)) + L"." + std::to_wstring(LOWORD(fixed->dwFileVersionLS));
 }
 
-void Write(FILE* stream, const std::wstring& text) {
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &utf8[0], bytes, nullptr, nullptr);
-  fwrite(utf8.data(), 1, utf8.size(), stream);
-  fflush(stream);
+void Report(const wchar_t* fact, const std::wstring& value) {
+  WriteUtf8(stdout, std::wstring(fact) + L": " + value + L"\n");
 }
 
-void Report(const wchar_t* fact, const std::wstring& value) { Write(stdout, std::wstring(fact) + L": " + value + L"\n"); }
-
-int Fail(const std::wstring& message) {
-  Write(stderr, L"folder-host: error: " + message + L"\n");
-  return 1;
-}
+int Fail(const std::wstring& message) { return FailProgram(L"folder-host", message); }
 
 std::wstring FromAnsi(const std::string& text) {
   const int units = MultiByteToWideChar(CP_THREAD_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
@@ -195,47 +184,13 @@ int Run(const Options& options) {
   return 0;
 }
 
-// OleInitialize for the life of the program.
-class COleSession {
- public:
-  COleSession() noexcept : m_result(OleInitialize(nullptr)) {}
-  COleSession(const COleSession&) = delete;
-  COleSession& operator=(const COleSession&) = delete;
-  ~COleSession() {
-    if (SUCCEEDED(m_result)) OleUninitialize();
-  }
-  HRESULT Result() const noexcept { return m_result; }
-
- private:
-  HRESULT m_result;
-};
-
 }  // namespace
 }  // namespace quorvel
 
 int main() {
   using namespace quorvel;
-  // Lines end in a plain line feed, as on the Linux side of Wine.
-  _setmode(_fileno(stdout), _O_BINARY);
-  _setmode(_fileno(stderr), _O_BINARY);
-  int count = 0;
-  wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (arguments == nullptr) return Fail(L"cannot read the command line");
   Options options;
-  const bool parsed = ParseOptions(count, arguments, &options);
-  LocalFree(arguments);
-  if (!parsed) {
-    Write(stderr, kUsage);
-    return 2;
-  }
-
-  COleSession ole;
-  if (FAILED(ole.Result())) return Fail(L"OleInitialize failed: " + FormatResult(ole.Result()));
-  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES};
-  InitCommonControlsEx(&controls);
-  try {
-    return Run(options);
-  } catch (const std::exception& failure) {
-    return Fail(L"unexpected failure: " + FromAnsi(failure.what()));
-  }
+  return RunProgram(
+      L"folder-host", kUsage, [&](int count, wchar_t** arguments) { return ParseOptions(count, arguments, &options); },
+      [&] { return Run(options); });
 }

@@ -7,7 +7,6 @@ namespace quorvel {
 namespace {
 
 constexpr wchar_t kFrameClass[] = L"QuorvelFolderWindow";
-constexpr DWORD kPopulateTimeout = 10000;
 
 HRESULT RegisterFrameClass() {
   WNDCLASSEXW windowClass = {};
@@ -63,7 +62,7 @@ HRESULT CFolderWindow::Fail(HRESULT result, const std::wstring& message) {
   return result;
 }
 
-HRESULT CFolderWindow::Open(const std::wstring& folder, int width, int height) {
+HRESULT CFolderWindow::Open(const std::wstring& folder, int width, int height, DWORD populateTimeout) {
   HRESULT result = RegisterFrameClass();
   if (FAILED(result)) return Fail(result, L"cannot register the window class");
   // A bordered popup shown without activation is left alone by the X11
@@ -94,7 +93,7 @@ HRESULT CFolderWindow::Open(const std::wstring& folder, int width, int height) {
   if (FAILED(result)) return Fail(result, L"cannot browse to " + folder);
   result = m_browser->GetCurrentView(IID_IShellView, m_view.ReceiveVoid());
   if (FAILED(result)) return Fail(result, L"the ExplorerBrowser control shows no view");
-  return WaitForEntries(kPopulateTimeout);
+  return WaitForEntries(populateTimeout);
 }
 
 HRESULT CFolderWindow::WaitForEntries(DWORD timeoutMilliseconds) {

@@ -32,9 +32,9 @@ class CFolderWindow {
   ~CFolderWindow();
 
   // Opens a visible window of the given size showing `folder` (a full path)
-  // and waits until the view lists every entry the folder enumerates.
-  // Failures leave a message in GetError().
-  HRESULT Open(const std::wstring& folder, int width, int height);
+  // and waits until the view lists every entry the folder enumerates, at most
+  // `populateTimeout` milliseconds. Failures leave a message in GetError().
+  HRESULT Open(const std::wstring& folder, int width, int height, DWORD populateTimeout = 10000);
 
   HWND GetFrame() const noexcept { return m_frame.Get(); }
   HWND GetFolderView() const noexcept;  // the view's own window (SHELLDLL_DefView)

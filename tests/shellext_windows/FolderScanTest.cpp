@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "shellext/SelecterMenu.h"
+#include "tests/support/StateChangeRecorder.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestWindows.h"
+#include "tools/WalkPerEntrySelection.h"
 
 namespace quorvel {
 namespace {
@@ -103,6 +105,58 @@ TEST_F(FolderScan, SelectItemByNameSelectsAndFocusesOnlyAShownEntry) {
   CSelecterMenu::SelectItemByName(m_list.Get(), CWideString(u"x.htm"));
   EXPECT_EQ((StringList{L"c.doc", L"x.htm"}), NamesWith(LVIS_SELECTED));
   EXPECT_EQ(StringList{L"x.htm"}, NamesWith(LVIS_FOCUSED));
+}
+
+// The scan reads the list once, where the walk per entry reads it again for
+// every listed entry. Items that name no file, a name shown by two items (the
+// first one counts) and an item whose file name is empty must come out the
+// same: the same state changes in the same order, selection and focus.
+TEST(FolderScanAgainstWalk, ItemsWithoutFilesAndNamesShownTwice) {
+  CTempFolder folder;
+  for (const wchar_t* name : {L"a.txt", L"b.txt", L".txt", L"c.txt"}) folder.AddFile(name);
+  CTempFolder other;
+  for (const wchar_t* name : {L"a.txt", L"b.txt"}) other.AddFile(name);
+  CTestWindowClass frameClass(L"QuorvelTestFrame");
+  CScopedWindow frame(CreateTestWindow(L"QuorvelTestFrame"));
+  CIdListListView list(frame.Get());
+  PIDLIST_ABSOLUTE computer = nullptr;
+  ASSERT_EQ(S_OK, SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer));
+  list.AddIdList(computer, L"Computer");  // no file-system path
+  list.AddIdList(nullptr, L"no identifier list");
+  list.AddPath(other.PathOf(L"a.txt"));   // shows a.txt before the folder's own item
+  list.AddPath(folder.PathOf(L"b.txt"));
+  list.AddPath(folder.PathOf(L".txt"));   // its file name is empty
+  list.AddPath(folder.PathOf(L"a.txt"));
+  list.AddPath(other.PathOf(L"b.txt"));   // b.txt again, after the first
+  // c.txt is listed but not shown.
+
+  using Scan = void (*)(HWND, const CWideString&, const CWideString&);
+  struct Outcome {
+    std::vector<StateChange> changes;
+    StringList selected;
+    StringList focused;
+  };
+  const auto run = [&](Scan scan) {
+    list.SetState(-1, 0);
+    list.SetState(0, LVIS_SELECTED | LVIS_FOCUSED);
+    Outcome outcome;
+    {
+      CStateChangeRecorder recorder(list.Get());
+      scan(list.Get(), CWideString(AsUtf16((folder.Path() + L"\\").c_str())), CWideString(u"*.txt"));
+      outcome.changes = recorder.Changes();
+    }
+    outcome.selected = list.ItemsWith(LVIS_SELECTED);
+    outcome.focused = list.ItemsWith(LVIS_FOCUSED);
+    return outcome;
+  };
+  const Outcome walk = run(SelectMatchingFilesWalkPerEntry);
+  const Outcome scan = run(CSelecterMenu::SelectMatchingFiles);
+
+  EXPECT_EQ(walk.changes, scan.changes);
+  EXPECT_EQ(walk.selected, scan.selected);
+  EXPECT_EQ(walk.focused, scan.focused);
+  EXPECT_EQ((StringList{other.PathOf(L"a.txt"), folder.PathOf(L"b.txt")}), scan.selected);
+  EXPECT_EQ(3u, scan.changes.size()) << "the clear, then a.txt and b.txt";
 }
 
 }  // namespace

@@ -1,0 +1,55 @@
+#include "shellext/ItemNameIndex.h"
+
+#include <utility>
+
+#include "path/Path.h"
+
+namespace quorvel {
+
+int GetItemCount(HWND listView) { return static_cast<int>(SendMessageW(listView, LVM_GETITEMCOUNT, 0, 0)); }
+
+bool ReadItemFileName(HWND listView, int index, CWideString* fileName) {
+  LVITEMW item = {};
+  item.mask = LVIF_PARAM;
+  item.iItem = index;
+  if (SendMessageW(listView, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) == 0) return false;
+  // An item without an identifier list names no file.
+  if (item.lParam == 0) return false;
+  wchar_t path[MAX_PATH];
+  path[0] = 0;
+  if (!SHGetPathFromIDListW(reinterpret_cast<PCIDLIST_ABSOLUTE>(item.lParam), path)) return false;
+
+  CPath itemPath;
+  itemPath.SetPath(AsUtf16(path), 0, 0);
+  *fileName = itemPath.GetFileName();
+  return true;
+}
+
+CItemNameIndex::CItemNameIndex(HWND listView) {
+  const int count = GetItemCount(listView);
+  if (count > 0) m_firstIndex.reserve(static_cast<size_t>(count));
+  CWideString name;
+  for (int index = 0; index < count; ++index) {
+    if (!ReadItemFileName(listView, index, &name)) continue;
+    // A later item showing the same name leaves the first in place.
+    m_firstIndex.try_emplace(std::move(name), index);
+  }
+}
+
+int CItemNameIndex::Find(const CWideString& fileName) const {
+  const auto found = m_firstIndex.find(fileName);
+  return found != m_firstIndex.end() ? found->second : -1;
+}
+
+size_t CItemNameIndex::Hash::operator()(const CWideString& text) const noexcept {
+  // FNV-1a over the code units.
+  size_t hash = 14695981039346656037ull;
+  const char16_t* units = text.GetText();
+  for (int32_t i = 0; i < text.GetLength(); ++i) {
+    hash ^= units[i];
+    hash *= 1099511628211ull;
+  }
+  return hash;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,60 @@
+// CStateChangeRecorder: records every LVM_SETITEMSTATE that a list control
+// receives while this object lives, then lets the control handle it as usual.
+// Must live on the thread that owns the list control.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <vector>
+
+#include "platform/WinApi.h"
+
+namespace quorvel {
+
+struct StateChange {
+  int index;  // -1: every item
+  UINT state;
+  UINT stateMask;
+
+  bool operator==(const StateChange& other) const noexcept {
+    return index == other.index && state == other.state && stateMask == other.stateMask;
+  }
+};
+
+inline void PrintTo(const StateChange& change, std::ostream* os) {
+  *os << "{" << change.index << ", state " << change.state << ", mask " << change.stateMask << "}";
+}
+
+class CStateChangeRecorder {
+ public:
+  explicit CStateChangeRecorder(HWND listView) : m_listView(listView) {
+    m_installed = SetWindowSubclass(listView, Record, kSubclassId, reinterpret_cast<DWORD_PTR>(this)) != FALSE;
+    EXPECT_TRUE(m_installed) << "cannot watch the list control";
+  }
+  CStateChangeRecorder(const CStateChangeRecorder&) = delete;
+  CStateChangeRecorder& operator=(const CStateChangeRecorder&) = delete;
+  ~CStateChangeRecorder() {
+    if (m_installed) RemoveWindowSubclass(m_listView, Record, kSubclassId);
+  }
+
+  const std::vector<StateChange>& Changes() const noexcept { return m_changes; }
+
+ private:
+  static constexpr UINT_PTR kSubclassId = 0x51A7E;
+
+  static LRESULT CALLBACK Record(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self) {
+    if (message == LVM_SETITEMSTATE && lParam != 0) {
+      const LVITEMW* item = reinterpret_cast<const LVITEMW*>(lParam);
+      reinterpret_cast<CStateChangeRecorder*>(self)->m_changes.push_back(
+          {static_cast<int>(wParam), item->state, item->stateMask});
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+  }
+
+  HWND m_listView;
+  bool m_installed = false;
+  std::vector<StateChange> m_changes;
+};
+
+}  // namespace quorvel
