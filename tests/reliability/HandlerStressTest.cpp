@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "Quorvel.h"
 #include "platform/ScopedComPtr.h"
 #include "platform/ScopedHandles.h"
 #include "platform/WinApi.h"
@@ -19,9 +20,6 @@
 
 namespace quorvel {
 namespace {
-
-// {5B7C2E91-3D4A-4F86-A1C2-7E9D0B3F6A15}
-constexpr CLSID kHandlerClass = {0x5B7C2E91, 0x3D4A, 0x4F86, {0xA1, 0xC2, 0x7E, 0x9D, 0x0B, 0x3F, 0x6A, 0x15}};
 
 constexpr int kWarmUpCycles = 200;
 constexpr int kCycles = 10000;
@@ -45,7 +43,7 @@ class HandlerStress : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
     ASSERT_TRUE(m_library.Load()) << "cannot load quorvel.dll: " << GetLastError();
-    ASSERT_EQ(S_OK, m_library.GetClassObject(kHandlerClass, IID_IClassFactory, m_factory.ReceiveVoid()));
+    ASSERT_EQ(S_OK, m_library.GetClassObject(CLSID_SelecterMenu, IID_IClassFactory, m_factory.ReceiveVoid()));
 
     for (const wchar_t* name : {L"a.txt", L"b.txt", L"c.doc", L"d.TXT"}) m_folder.AddFile(name);
     ASSERT_EQ(S_OK, m_window.Open(m_folder.Path(), 640, 480)) << CTempFolder::Narrow(m_window.GetError());

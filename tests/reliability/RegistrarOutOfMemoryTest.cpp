@@ -20,13 +20,8 @@ TEST(RegistrarOutOfMemory, AddVariableKeepsTheTableAsItWas) {
   for (int count = 0; count < kMostAllocations; ++count) {
     CRegObject registrar;
     ASSERT_EQ(S_OK, registrar.AddVariable(u"First", u"1"));
-    HRESULT result;
-    bool failed;
-    {
-      CFailingAllocations failing(count);
-      result = registrar.AddVariable(u"Second", u"2");
-      failed = CFailingAllocations::Failed();
-    }
+    HRESULT result = E_FAIL;
+    const bool failed = RefusesAnAllocation(count, [&] { result = registrar.AddVariable(u"Second", u"2"); });
     if (!failed) {
       EXPECT_EQ(S_OK, result);
       EXPECT_EQ(2, registrar.GetVariableCount());
@@ -48,13 +43,9 @@ TEST(RegistrarOutOfMemory, ModulePathVariablesReportIt) {
   int failures = 0;
   for (int count = 0; count < kMostAllocations; ++count) {
     CRegObject registrar;
-    HRESULT result;
-    bool failed;
-    {
-      CFailingAllocations failing(count);
-      result = AddModulePathVariables(registrar, u"C:\\It's\\quorvel.dll");
-      failed = CFailingAllocations::Failed();
-    }
+    HRESULT result = E_FAIL;
+    const bool failed =
+        RefusesAnAllocation(count, [&] { result = AddModulePathVariables(registrar, u"C:\\It's\\quorvel.dll"); });
     if (!failed) {
       EXPECT_EQ(S_OK, result);
       EXPECT_EQ(std::u16string(u"C:\\It''s\\quorvel.dll"), registrar.FindVariable(u"Module_Raw"));

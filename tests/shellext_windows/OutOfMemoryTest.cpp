@@ -18,13 +18,8 @@ TEST(HandlerOutOfMemory, InitializeFailsCleanly) {
   for (int count = 0; count < kMostAllocations; ++count) {
     CScopedComPtr<IShellExtInit> handler = NewHandler();
     CDropFilesDataObject data({L"C:\\d\\a.txt", L"C:\\d\\b.txt", L"C:\\d\\c.doc", L"C:\\d\\d.doc", L"C:\\d\\e.doc"});
-    HRESULT result;
-    bool failed;
-    {
-      CFailingAllocations failing(count);
-      result = handler->Initialize(nullptr, &data, nullptr);
-      failed = CFailingAllocations::Failed();
-    }
+    HRESULT result = E_FAIL;
+    const bool failed = RefusesAnAllocation(count, [&] { result = handler->Initialize(nullptr, &data, nullptr); });
     EXPECT_EQ(0, data.OutstandingMedia()) << count;
     EXPECT_EQ(0, data.MediaReleasedWhileLocked()) << count;
     if (!failed) {
@@ -46,13 +41,9 @@ TEST(HandlerOutOfMemory, QueryContextMenuFailsCleanly) {
     ASSERT_EQ(S_OK, handler->Initialize(nullptr, &data, nullptr));
     CScopedComPtr<IContextMenu> contextMenu = ContextMenuOf(handler.Get());
     CScopedMenu menu(CreatePopupMenu());
-    HRESULT result;
-    bool failed;
-    {
-      CFailingAllocations failing(count);
-      result = contextMenu->QueryContextMenu(menu.Get(), 0, 1, 10, CMF_NORMAL);
-      failed = CFailingAllocations::Failed();
-    }
+    HRESULT result = E_FAIL;
+    const bool failed =
+        RefusesAnAllocation(count, [&] { result = contextMenu->QueryContextMenu(menu.Get(), 0, 1, 10, CMF_NORMAL); });
     if (!failed) {
       EXPECT_EQ(1, result);
       EXPECT_EQ(1, GetMenuItemCount(menu.Get()));

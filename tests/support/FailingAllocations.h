@@ -19,4 +19,13 @@ class CFailingAllocations {
   static bool Failed() noexcept;
 };
 
+// Makes `call` with every allocation after its first `count` failing; true
+// when one of them was refused.
+template <typename Call>
+bool RefusesAnAllocation(int count, Call&& call) {
+  CFailingAllocations failing(count);
+  call();
+  return CFailingAllocations::Failed();
+}
+
 }  // namespace quorvel
