@@ -92,7 +92,8 @@ class HandlerStress : public ::testing::Test {
       // The view's notifications of the changed selection wait in the queue.
       if (i % 100 == 99) CFolderWindow::PumpMessages(0);
     }
-    CFolderWindow::PumpMessages(0);
+    // The view repaints what changed before the figures are read.
+    CFolderWindow::PumpMessages(200);
   }
 
   CBuiltLibrary m_library;
