@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace quorvel {
@@ -16,11 +17,12 @@ inline std::u16string UnitsFromBytes(const uint8_t* data, size_t size) {
   return text;
 }
 
-// A hard failure the fuzzer reports as a finding.
+// A hard failure the fuzzer reports as a finding; the message goes to the
+// unbuffered stream so that it is in the log before the trap.
 #define FUZZ_CHECK(condition)                                                  \
   do {                                                                         \
     if (!(condition)) {                                                        \
-      __builtin_printf("check failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__); \
+      std::fprintf(stderr, "check failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__); \
       __builtin_trap();                                                        \
     }                                                                          \
   } while (0)

@@ -4,6 +4,7 @@
 #   fuzz.sh [--seconds N] [target...]     default: 60 seconds, every target
 # A finding is saved under build/fuzz/findings/<target>/ and fails the run;
 # add the input to fuzz/corpus/<target>/ once it is fixed, as a regression case.
+# fuzz/<target>.dict, where present, gives the fuzzer the words of its input.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build_root=${QUORVEL_BUILD_ROOT:-$root/build}
@@ -13,7 +14,7 @@ targets=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --seconds) seconds=$2; shift 2 ;;
-    -h|--help) sed -n '2,7p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,8p' "$0"; exit 0 ;;
     *) targets+=("$1"); shift ;;
   esac
 done
@@ -39,11 +40,13 @@ for name in "${targets[@]}"; do
   findings="$dir/findings/$name"
   mkdir -p "$work" "$findings"
   log="$dir/findings/$name.log"
+  dict=()
+  [ -f "$root/fuzz/$name.dict" ] && dict=(-dict="$root/fuzz/$name.dict")
   # Seeds first: every committed input, findings of the past included, runs each time.
   set +e
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
     "$exe" "$work" "$root/fuzz/corpus/$name" -max_total_time="$seconds" -print_final_stats=1 \
-    -artifact_prefix="$findings/" -max_len=70000 -timeout=20 >"$log" 2>&1
+    -artifact_prefix="$findings/" -max_len=70000 -timeout=20 "${dict[@]}" >"$log" 2>&1
   rc=$?
   set -e
   executions=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo 0)

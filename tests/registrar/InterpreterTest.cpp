@@ -295,6 +295,30 @@ TEST_F(Interpreter, ReturnsTheCodeOfEveryFailingRegistryCall) {
   }
 }
 
+TEST_F(Interpreter, RemovalStopsAtItsFirstFailureAndLeavesTheRestOfTheScript) {
+  struct Case {
+    const char* what;
+    RegistryCall call;
+    const char16_t* subject;
+    std::vector<std::string> left;
+  };
+  const std::u16string script = u"HKCU { A { val V = s 'v' } B } HKLM { C }";
+  const Case cases[] = {
+      {"delete a value", RegistryCall::kDeleteValue, u"V",
+       {"HKCU\\A", "HKCU\\A \"V\" = REG_SZ \"v\"", "HKCU\\B", "HKLM\\C"}},
+      {"delete a key", RegistryCall::kDeleteKey, u"B", {"HKCU\\B", "HKLM\\C"}},
+      {"open a key of the second root block", RegistryCall::kOpenKey, u"C", {"HKLM\\C"}},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(S_OK, Apply(script, kRegister)) << c.what;
+    m_registry.FailCall(c.call, ERROR_ACCESS_DENIED, 1, c.subject);
+    EXPECT_EQ(0x80070005, static_cast<uint32_t>(Apply(script, kRemove))) << c.what;
+    EXPECT_EQ(c.left, All()) << c.what;
+    m_registry.ClearFailures();
+    ASSERT_EQ(S_OK, Apply(script, kRemove)) << c.what;
+  }
+}
+
 TEST_F(Interpreter, FallsBackToReadAccessAndThenFailsToWrite) {
   m_registry.CreateKeyPath(HKEY_CURRENT_USER, u"ReadOnly\\Sub");
   // The open for writing is refused; the one for reading is not.

@@ -3,6 +3,7 @@
 // and every failure of loading.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -170,6 +171,60 @@ TEST_F(ScriptLibrary, GivesTheCallersPairsPrecedence) {
                 "HKCR\\AppID\\{caller} @ = REG_SZ \"Quorvel\"",
             }),
             registry.DumpAll());
+}
+
+// A copy of the scripts library whose full path is exactly `length` units,
+// in folders of its own beside the test program; removed with them.
+class CLibraryCopyAtLength {
+ public:
+  explicit CLibraryCopyAtLength(size_t length) {
+    std::wstring path = ProgramFolder() + L"long";
+    CreateDirectoryW(path.c_str(), nullptr);
+    m_folders.push_back(path);
+    const std::wstring suffix = L".dll";
+    while (length > path.size() + 1 + 100 + suffix.size()) {
+      path += L"\\" + std::wstring(std::min<size_t>(100, length - path.size() - 1 - 100 - suffix.size()), L'd');
+      CreateDirectoryW(path.c_str(), nullptr);
+      m_folders.push_back(path);
+    }
+    m_path = path + L"\\" + std::wstring(length - path.size() - 1 - suffix.size(), L'n') + suffix;
+    m_copied = CopyFileW(ScriptsLibraryPath().c_str(), m_path.c_str(), FALSE) != FALSE;
+  }
+  ~CLibraryCopyAtLength() {
+    DeleteFileW(m_path.c_str());
+    for (auto folder = m_folders.rbegin(); folder != m_folders.rend(); ++folder) RemoveDirectoryW(folder->c_str());
+  }
+  const std::wstring& Path() const noexcept { return m_path; }
+  bool Copied() const noexcept { return m_copied; }
+
+ private:
+  std::vector<std::wstring> m_folders;
+  std::wstring m_path;
+  bool m_copied = false;
+};
+
+TEST_F(ScriptLibrary, RefusesAPathThatFillsItsBuffer) {
+  struct Case {
+    size_t length;
+    HRESULT expected;
+  };
+  const Case cases[] = {
+      {MAX_PATH - 1, S_OK},
+      {MAX_PATH, ResultFromWin32(ERROR_INSUFFICIENT_BUFFER)},  // 0x8007007A
+      {MAX_PATH + 40, ResultFromWin32(ERROR_INSUFFICIENT_BUFFER)},
+  };
+  for (const Case& c : cases) {
+    CLibraryCopyAtLength copy(c.length);
+    ASSERT_TRUE(copy.Copied()) << c.length << ": " << GetLastError();
+    ASSERT_EQ(c.length, copy.Path().size());
+    CLibraryHandle library(LoadLibraryW(copy.Path().c_str()));
+    ASSERT_TRUE(library.IsValid()) << c.length << ": " << GetLastError();
+    CMemoryRegistry registry;
+    EXPECT_EQ(c.expected, ApplyRegistryResource(library.Get(), kAppIdScriptId, true, kAppIdVariables, AddAppId,
+                                                 nullptr, registry))
+        << c.length;
+    EXPECT_EQ(c.expected == S_OK, !registry.DumpAll().empty()) << c.length;
+  }
 }
 
 TEST_F(ScriptLibrary, ReportsEveryLoadingFailureAndChangesNothing) {

@@ -190,6 +190,34 @@ TEST(SelecterMenuQueryContextMenu, AddsNothingForTheDefaultItemOnly) {
   EXPECT_EQ(1, GetMenuItemCount(menu.Get()));
 }
 
+TEST(SelecterMenuQueryContextMenu, CountsItsItemEvenWhereTheMenuRefusesIt) {
+  CScopedComPtr<IShellExtInit> handler = NewHandler();
+  CDropFilesDataObject data({L"C:\\d\\a.txt"});
+  ASSERT_EQ(S_OK, handler->Initialize(nullptr, &data, nullptr));
+  CScopedMenu destroyed(CreatePopupMenu());
+  const HMENU destroyedHandle = destroyed.Get();
+  destroyed.Reset();
+  CScopedMenu empty(CreatePopupMenu());
+  struct Case {
+    const char* what;
+    HMENU menu;
+    UINT position;
+    int itemsAfter;  // -1: no menu to count
+  };
+  const Case cases[] = {
+      {"NoMenu", nullptr, 0, -1},
+      {"DestroyedMenu", destroyedHandle, 0, -1},
+      // The item goes to the end; there is no item at the position for the bitmap.
+      {"PositionPastTheEnd", empty.Get(), 5, 1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(1, ContextMenuOf(handler.Get())->QueryContextMenu(c.menu, c.position, 1, 50, CMF_NORMAL)) << c.what;
+    if (c.itemsAfter >= 0) {
+      EXPECT_EQ(c.itemsAfter, GetMenuItemCount(c.menu)) << c.what;
+    }
+  }
+}
+
 // --- The menu bitmap ----------------------------------------------------
 
 TEST(SelecterMenuBitmap, Resource202Is13By13With8BitsAnd17Colours) {
@@ -350,6 +378,7 @@ TEST_F(FolderWindowOfTestClasses, NothingChangesWhenTheCommandCannotApply) {
   };
   const Case cases[] = {
       {"NoExtension", {m_folder.PathOf(L"README")}, true},
+      {"OnlyATrailingDot", {m_folder.PathOf(L"name.")}, true},
       {"NoFolderViewBelowTheWindow", {m_folder.PathOf(L"a.txt")}, false},
       // The first path does not fit the path object, so the folder is empty:
       // the listing would otherwise be made of the current drive's root.
