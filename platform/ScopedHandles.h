@@ -1,5 +1,6 @@
 // Owners of the plain handles the system and its tools hold: a directory
-// listing, a file, a bitmap, a memory device context, a window, a menu.
+// listing, a file, a loaded library, a bitmap, a memory device context, a
+// window, a menu.
 #pragma once
 
 #include "platform/ScopedGeneric.h"
@@ -25,6 +26,15 @@ struct FileHandleTraits {
   static void Close(Handle handle) noexcept { CloseHandle(handle); }
 };
 using CScopedFileHandle = CScopedGeneric<FileHandleTraits>;
+
+// A module from LoadLibraryW or LoadLibraryExW.
+struct LibraryTraits {
+  using Handle = HMODULE;
+  static Handle Null() noexcept { return nullptr; }
+  static bool IsValid(Handle handle) noexcept { return handle != nullptr; }
+  static void Close(Handle handle) noexcept { FreeLibrary(handle); }
+};
+using CLibraryHandle = CScopedGeneric<LibraryTraits>;
 
 struct BitmapTraits {
   using Handle = HBITMAP;

@@ -5,7 +5,7 @@
 #include "base/Failure.h"
 #include "base/ResultCode.h"
 #include "platform/AnsiText.h"
-#include "platform/LibraryHandle.h"
+#include "platform/ScopedHandles.h"
 #include "platform/TaskMemory.h"
 #include "platform/WindowsRegistry.h"
 #include "registrar/RegScriptParser.h"

@@ -13,12 +13,9 @@ const RegistryVariable kAppIdVariables[] = {
     {nullptr, nullptr},
 };
 
-// No class of this component names component categories, so there is
-// nothing to register or remove for them.
-HRESULT UpdateCategories(const ClassEntry& entry, BOOL /*registerCategories*/) noexcept {
-  if (entry.CategoryList == nullptr || entry.CategoryList() == nullptr) return S_OK;
-  return S_OK;
-}
+// No class of this component names component categories (CategoryList
+// answers none), so the step has nothing to register or remove.
+HRESULT UpdateCategories(const ClassEntry& /*entry*/, BOOL /*registerCategories*/) noexcept { return S_OK; }
 
 }  // namespace
 

@@ -10,7 +10,7 @@
 
 #include "ScriptBytes.h"
 #include "base/ResultCode.h"
-#include "platform/LibraryHandle.h"
+#include "platform/ScopedHandles.h"
 #include "platform/MemoryRegistry.h"
 #include "platform/WindowsRegistry.h"
 #include "registrar/ScriptResource.h"

@@ -13,7 +13,8 @@
 #include "platform/ScopedComPtr.h"
 #include "platform/ScopedHandles.h"
 #include "platform/WinApi.h"
-#include "tests/reliability/BuiltLibrary.h"
+#include "tests/support/ServerLibrary.h"
+#include "tests/support/WinePath.h"
 #include "tests/reliability/ProcessResources.h"
 #include "tests/support/TempFolder.h"
 #include "tools/FolderWindow.h"
@@ -42,7 +43,7 @@ class HandlerStress : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-    ASSERT_TRUE(m_library.Load()) << "cannot load quorvel.dll: " << GetLastError();
+    ASSERT_TRUE(m_library.Load(WinePath(QUORVEL_DLL))) << "cannot load quorvel.dll: " << GetLastError();
     ASSERT_EQ(S_OK, m_library.GetClassObject(CLSID_SelecterMenu, IID_IClassFactory, m_factory.ReceiveVoid()));
 
     for (const wchar_t* name : {L"a.txt", L"b.txt", L"c.doc", L"d.TXT"}) m_folder.AddFile(name);
@@ -96,7 +97,7 @@ class HandlerStress : public ::testing::Test {
     CFolderWindow::PumpMessages(200);
   }
 
-  CBuiltLibrary m_library;
+  CServerLibrary m_library;
   CScopedComPtr<IClassFactory> m_factory;
   CTempFolder m_folder;
   CFolderWindow m_window;

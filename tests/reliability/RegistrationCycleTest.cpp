@@ -14,7 +14,8 @@
 #include "platform/ScopedHandles.h"
 #include "platform/WinApi.h"
 #include "tests/registrar_windows/RealRegistry.h"
-#include "tests/reliability/BuiltLibrary.h"
+#include "tests/support/ServerLibrary.h"
+#include "tests/support/WinePath.h"
 
 namespace quorvel {
 namespace {
@@ -50,7 +51,7 @@ DWORD RunRegsvr32(bool unregister) {
   wchar_t system[MAX_PATH];
   GetSystemDirectoryW(system, MAX_PATH);
   std::wstring command = L"\"" + std::wstring(system) + L"\\regsvr32.exe\" /s " + (unregister ? L"/u " : L"") +
-                         L"\"" + CBuiltLibrary::Path() + L"\"";
+                         L"\"" + WinePath(QUORVEL_DLL) + L"\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
@@ -74,8 +75,8 @@ std::string ModulePathText(HMODULE module) {
 TEST(RegistrationCycles, LeaveTheRegistryExactlyAsItWas) {
   ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
   {
-    CBuiltLibrary library;
-    ASSERT_TRUE(library.Load()) << "cannot load quorvel.dll: " << GetLastError();
+    CServerLibrary library;
+    ASSERT_TRUE(library.Load(WinePath(QUORVEL_DLL))) << "cannot load quorvel.dll: " << GetLastError();
     const std::string modulePath = ModulePathText(library.Get());
 
     // Whatever an earlier run left registered goes first; its result does

@@ -15,21 +15,13 @@
 #include "tests/registrar_windows/RealRegistry.h"
 #include "tests/support/DropFilesDataObject.h"
 #include "tests/support/RegistrationTable.h"
+#include "tests/support/ServerLibrary.h"
 #include "tests/support/TempFolder.h"
 
 namespace quorvel {
 namespace {
 
-using GetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-using PlainFunction = HRESULT(STDAPICALLTYPE*)();
-
 constexpr HRESULT kTypeLibNotRegistered = static_cast<HRESULT>(0x8002801D);  // TYPE_E_LIBNOTREGISTERED
-
-// An export of `module`, as the function type it has.
-template <class Function>
-Function ExportOf(HMODULE module, const char* name) {
-  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
@@ -57,49 +49,21 @@ DWORD Regsvr32(const std::wstring& options, const std::wstring& dll) {
   return RunSystemProgram(L"regsvr32.exe", options + L" \"" + dll + L"\"");
 }
 
-// One loaded copy of the library with its four exports.
-class CServerLibrary {
- public:
-  explicit CServerLibrary(const std::wstring& path) : m_module(LoadLibraryW(path.c_str())) {
-    EXPECT_NE(nullptr, m_module) << "cannot load " << Narrow(path);
-    if (m_module == nullptr) return;
-    GetClassObject = ExportOf<GetClassObjectFunction>(m_module, "DllGetClassObject");
-    CanUnloadNow = ExportOf<PlainFunction>(m_module, "DllCanUnloadNow");
-    RegisterServer = ExportOf<PlainFunction>(m_module, "DllRegisterServer");
-    UnregisterServer = ExportOf<PlainFunction>(m_module, "DllUnregisterServer");
-    EXPECT_TRUE(GetClassObject && CanUnloadNow && RegisterServer && UnregisterServer);
-  }
-  ~CServerLibrary() {
-    if (m_module != nullptr) FreeLibrary(m_module);
-  }
-  CServerLibrary(const CServerLibrary&) = delete;
-  CServerLibrary& operator=(const CServerLibrary&) = delete;
+CScopedComPtr<IClassFactory> FactoryOf(const CServerLibrary& library) {
+  CScopedComPtr<IClassFactory> factory;
+  EXPECT_EQ(S_OK, library.GetClassObject(CLSID_SelecterMenu, IID_IClassFactory, factory.ReceiveVoid()));
+  return factory;
+}
 
-  bool IsLoaded() const { return m_module != nullptr && GetClassObject != nullptr; }
-
-  CScopedComPtr<IClassFactory> Factory() const {
-    CScopedComPtr<IClassFactory> factory;
-    EXPECT_EQ(S_OK, GetClassObject(CLSID_SelecterMenu, IID_IClassFactory, factory.ReceiveVoid()));
-    return factory;
+template <class Interface>
+CScopedComPtr<Interface> CreateHandler(const CServerLibrary& library, REFIID iid) {
+  CScopedComPtr<Interface> handler;
+  CScopedComPtr<IClassFactory> factory = FactoryOf(library);
+  if (factory) {
+    EXPECT_EQ(S_OK, factory->CreateInstance(nullptr, iid, handler.ReceiveVoid()));
   }
-  template <class Interface>
-  CScopedComPtr<Interface> CreateHandler(REFIID iid) const {
-    CScopedComPtr<Interface> handler;
-    CScopedComPtr<IClassFactory> factory = Factory();
-    if (factory) {
-      EXPECT_EQ(S_OK, factory->CreateInstance(nullptr, iid, handler.ReceiveVoid()));
-    }
-    return handler;
-  }
-
-  GetClassObjectFunction GetClassObject = nullptr;
-  PlainFunction CanUnloadNow = nullptr;
-  PlainFunction RegisterServer = nullptr;
-  PlainFunction UnregisterServer = nullptr;
-
- private:
-  HMODULE m_module;
-};
+  return handler;
+}
 
 class ComServer : public ::testing::Test {
  protected:
@@ -177,8 +141,9 @@ TEST_F(ComServer, RuntimeCreatesTheRegisteredHandlerAndUnloadFollowsTheLocks) {
     // The runtime loaded the registered library: its exports answer for the same module.
     HMODULE loaded = GetModuleHandleW(QUORVEL_DLL_PATH);
     ASSERT_NE(nullptr, loaded);
-    auto canUnloadNow = ExportOf<PlainFunction>(loaded, "DllCanUnloadNow");
-    auto getClassObject = ExportOf<GetClassObjectFunction>(loaded, "DllGetClassObject");
+    auto canUnloadNow = reinterpret_cast<CServerLibrary::PlainExport>(reinterpret_cast<void*>(GetProcAddress(loaded, "DllCanUnloadNow")));
+    auto getClassObject = reinterpret_cast<CServerLibrary::GetClassObjectExport>(
+        reinterpret_cast<void*>(GetProcAddress(loaded, "DllGetClassObject")));
     ASSERT_TRUE(canUnloadNow && getClassObject);
 
     // The whole right-click holds the library.
@@ -220,10 +185,10 @@ TEST_F(ComServer, RuntimeCreatesTheRegisteredHandlerAndUnloadFollowsTheLocks) {
 TEST_F(ComServer, DispatchAnswersFromTheRegisteredTypeInformation) {
   ASSERT_EQ(0u, Regsvr32(L"/s", QUORVEL_DLL_PATH));
   {
-    CServerLibrary server(QUORVEL_DLL_PATH);
-    ASSERT_TRUE(server.IsLoaded());
-    CScopedComPtr<IDispatch> first = server.CreateHandler<IDispatch>(IID_IDispatch);
-    CScopedComPtr<IDispatch> second = server.CreateHandler<IDispatch>(IID_IDispatch);
+    CServerLibrary server;
+    ASSERT_TRUE(server.Load(QUORVEL_DLL_PATH));
+    CScopedComPtr<IDispatch> first = CreateHandler<IDispatch>(server, IID_IDispatch);
+    CScopedComPtr<IDispatch> second = CreateHandler<IDispatch>(server, IID_IDispatch);
     ASSERT_TRUE(first && second);
 
     UINT count = 0;
@@ -289,9 +254,9 @@ TEST_F(ComServer, DispatchAnswersFromTheRegisteredTypeInformation) {
 
 TEST_F(ComServer, DispatchFailsWithTheLoadingErrorWhileTheTypeLibraryIsNotRegistered) {
   ASSERT_FALSE(TypeLibraryIsRegistered());
-  CServerLibrary server(QUORVEL_DLL_PATH);
-  ASSERT_TRUE(server.IsLoaded());
-  CScopedComPtr<IDispatch> handler = server.CreateHandler<IDispatch>(IID_IDispatch);
+  CServerLibrary server;
+  ASSERT_TRUE(server.Load(QUORVEL_DLL_PATH));
+  CScopedComPtr<IDispatch> handler = CreateHandler<IDispatch>(server, IID_IDispatch);
   ASSERT_TRUE(handler);
 
   UINT count = 0;
@@ -310,8 +275,8 @@ TEST_F(ComServer, DispatchFailsWithTheLoadingErrorWhileTheTypeLibraryIsNotRegist
 TEST_F(ComServer, RegistrationKeepsTheCallersThreadLocaleAndStopsAtTheFirstFailure) {
   constexpr LCID kGerman = 0x0407;
   ASSERT_TRUE(SetThreadLocale(kGerman));
-  CServerLibrary server(QUORVEL_DLL_PATH);
-  ASSERT_TRUE(server.IsLoaded());
+  CServerLibrary server;
+  ASSERT_TRUE(server.Load(QUORVEL_DLL_PATH));
 
   ASSERT_EQ(S_OK, server.RegisterServer());
   EXPECT_EQ(kGerman, GetThreadLocale());
@@ -342,8 +307,8 @@ TEST_F(ComServer, TypeLibraryFileBesideTheLibraryIsRegisteredWhenTheResourceIsMi
     ASSERT_TRUE(FAILED(LoadTypeLib(copy.c_str(), fromCopy.Receive()))) << "the library carries a type library";
   }
   {
-    CServerLibrary server(copy);
-    ASSERT_TRUE(server.IsLoaded());
+    CServerLibrary server;
+    ASSERT_TRUE(server.Load(copy));
     ASSERT_EQ(S_OK, server.RegisterServer());
     EXPECT_EQ(tlb, RegisteredTypeLibraryPath());
     EXPECT_EQ(S_OK, server.UnregisterServer());
@@ -352,8 +317,8 @@ TEST_F(ComServer, TypeLibraryFileBesideTheLibraryIsRegisteredWhenTheResourceIsMi
   // Without the ".tlb" file either, registration fails at the type library
   // step, and so does removal, before the AppID script.
   ASSERT_TRUE(DeleteFileW(tlb.c_str()));
-  CServerLibrary server(copy);
-  ASSERT_TRUE(server.IsLoaded());
+  CServerLibrary server;
+  ASSERT_TRUE(server.Load(copy));
   EXPECT_TRUE(FAILED(server.RegisterServer()));
   EXPECT_FALSE(TypeLibraryIsRegistered());
   EXPECT_TRUE(FAILED(server.UnregisterServer()));
@@ -368,7 +333,7 @@ TEST_F(ComServer, TypeLibraryFileBesideTheLibraryIsRegisteredWhenTheResourceIsMi
 
 // The top left pixel of the menu bitmap that a handler of `library` shows.
 COLORREF MenuBitmapCorner(const CServerLibrary& library, LONG* width) {
-  CScopedComPtr<IContextMenu> menu = library.CreateHandler<IContextMenu>(IID_IContextMenu);
+  CScopedComPtr<IContextMenu> menu = CreateHandler<IContextMenu>(library, IID_IContextMenu);
   if (!menu) return CLR_INVALID;
   CScopedMenu popup(CreatePopupMenu());
   EXPECT_EQ(1, menu->QueryContextMenu(popup.Get(), 0, 1, 100, CMF_NORMAL));
@@ -412,8 +377,8 @@ TEST_P(SatelliteResources, MenuBitmapComesFromTheFirstSatelliteFound) {
     ASSERT_TRUE(CopyFileW((std::wstring(QUORVEL_SATELLITE_FOLDER) + L"\\satellite-fallback.dll").c_str(),
                           folder.PathOf(L"quorvelLOC.dll").c_str(), FALSE));
   }
-  CServerLibrary server(folder.PathOf(L"quorvel.dll"));
-  ASSERT_TRUE(server.IsLoaded());
+  CServerLibrary server;
+  ASSERT_TRUE(server.Load(folder.PathOf(L"quorvel.dll")));
   LONG width = 0;
   EXPECT_EQ(c.corner, MenuBitmapCorner(server, &width));
   EXPECT_EQ(13, width);
@@ -426,8 +391,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, SatelliteResources,
                          [](const ::testing::TestParamInfo<SatelliteCase>& info) { return info.param.what; });
 
 TEST_F(ComServer, ThreadsRacingForTheFactoryShareOneAndLeaveNoLock) {
-  CServerLibrary server(QUORVEL_DLL_PATH);
-  ASSERT_TRUE(server.IsLoaded());
+  CServerLibrary server;
+  ASSERT_TRUE(server.Load(QUORVEL_DLL_PATH));
   constexpr int kThreads = 4;
   constexpr int kRounds = 300;
   std::vector<IClassFactory*> seen(kThreads, nullptr);
@@ -462,7 +427,7 @@ TEST_F(ComServer, ThreadsRacingForTheFactoryShareOneAndLeaveNoLock) {
     EXPECT_EQ(seen[0], seen[t]) << "thread " << t << " got another factory";
   }
   EXPECT_EQ(S_OK, server.CanUnloadNow());
-  CScopedComPtr<IClassFactory> factory = server.Factory();
+  CScopedComPtr<IClassFactory> factory = FactoryOf(server);
   EXPECT_EQ(seen[0], factory.Get());
   EXPECT_EQ(2u, ReferenceCount(factory.Get())) << "the class table's reference and ours";
 }

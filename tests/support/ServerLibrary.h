@@ -1,29 +1,22 @@
-// The quorvel.dll of this build, loaded as the shell or regsvr32 loads it,
-// with its four exports.
+// A copy of quorvel.dll loaded as the shell or regsvr32 loads it, with its
+// four exports.
 #pragma once
 
 #include <string>
 
-#include "platform/LibraryHandle.h"
+#include "platform/ScopedHandles.h"
 #include "platform/WinApi.h"
 
 namespace quorvel {
 
-class CBuiltLibrary {
+class CServerLibrary {
  public:
   using GetClassObjectExport = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
   using PlainExport = HRESULT(STDAPICALLTYPE*)();
 
-  // The library's path in the Wine prefix, where Z: is the file system's root.
-  static std::wstring Path() {
-    std::wstring path = L"Z:";
-    for (const char* p = QUORVEL_DLL; *p != 0; ++p) path += *p == '/' ? L'\\' : static_cast<wchar_t>(*p);
-    return path;
-  }
-
   // Loads the library; false when it or one of its exports is missing.
-  bool Load() {
-    m_library.Reset(LoadLibraryW(Path().c_str()));
+  bool Load(const std::wstring& path) {
+    m_library.Reset(LoadLibraryW(path.c_str()));
     if (!m_library.IsValid()) return false;
     GetClassObject = Find<GetClassObjectExport>("DllGetClassObject");
     CanUnloadNow = Find<PlainExport>("DllCanUnloadNow");
