@@ -13,7 +13,8 @@
 // differently by the two modes and are not held to it: a block with no key
 // entry before it (behind a value entry, a Delete entry or another block),
 // which registration walks and removal only reads through, since removal
-// cannot name its keys; and "Delete val", a key named like a keyword.
+// cannot name its keys; and "Delete val" or "ForceRemove NoRemove", a key
+// named like a keyword.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -118,12 +119,17 @@ std::vector<std::u16string> ReadTokens(const std::u16string& text) {
   return tokens;
 }
 
-// "Delete val": registration deletes a key named val and reads on after it,
-// removal drops the Delete and reads a value entry, so the two modes read the
-// rest of the text apart. No key can be named like a keyword.
-bool DeletesAKeyNamedVal(const std::vector<std::u16string>& tokens) {
+// "Delete val", "Delete NoRemove", "ForceRemove Delete"...: registration takes
+// the keyword after Delete or ForceRemove as a key's name, removal drops the
+// first keyword and reads the second as one, so the two modes read the rest
+// of the text apart. No key can be named like a keyword.
+bool NamesAKeyLikeAKeyword(const std::vector<std::u16string>& tokens) {
+  auto isKeyword = [](const std::u16string& token) {
+    return IsWord(token, u"Val") || IsWord(token, u"NoRemove") || IsWord(token, u"Delete") ||
+           IsWord(token, u"ForceRemove");
+  };
   for (size_t i = 0; i + 1 < tokens.size(); ++i) {
-    if (IsWord(tokens[i], u"Delete") && IsWord(tokens[i + 1], u"Val")) return true;
+    if ((IsWord(tokens[i], u"Delete") || IsWord(tokens[i], u"ForceRemove")) && isKeyword(tokens[i + 1])) return true;
   }
   return false;
 }
@@ -187,7 +193,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<std::u16string> tokens = ReadTokens(text);
   const HRESULT removal = Apply(registry, text, kRemove);
   FUZZ_CHECK(Contains(linesRegistered, AllLines(registry)));
-  if (DeletesAKeyNamedVal(tokens)) return 0;
+  if (NamesAKeyLikeAKeyword(tokens)) return 0;
   FUZZ_CHECK(removal == S_OK);
   if (HoldsBlockWithoutKey(tokens)) return 0;
   const std::set<std::u16string> kept = NoRemoveNames(tokens);
