@@ -19,6 +19,8 @@
 # Exits non-zero with a "demo: error:" line on any failure.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=scripts/wine-programs.sh
+. "$root/scripts/wine-programs.sh"
 
 fail() {
   echo "demo: error: $*" >&2
@@ -102,15 +104,15 @@ kept_keys=(
   "HKCR\\AppID" "HKCR\\CLSID" "HKCR\\*\\ShellEx\\ContextMenuHandlers" "HKLM\\$APPROVED" "HKLM\\$APPROVED_WOW"
 )
 
-key_exists() { wine reg query "$1" >/dev/null 2>&1; }
+key_exists() { wine64_program reg query "$1" >/dev/null 2>&1; }
 
 # The data of one value, or nothing (and status 1) when it is missing.
 value_of() {
   local key=$1 name=$2 output
   if [ "$name" = @ ]; then
-    output=$(wine reg query "$key" /ve 2>/dev/null) || return 1
+    output=$(wine64_program reg query "$key" /ve 2>/dev/null) || return 1
   else
-    output=$(wine reg query "$key" /v "$name" 2>/dev/null) || return 1
+    output=$(wine64_program reg query "$key" /v "$name" 2>/dev/null) || return 1
   fi
   printf '%s\n' "$output" | tr -d '\r' | sed -n 's/^    .*    REG_SZ    //p' | head -n 1
 }
@@ -118,7 +120,7 @@ value_of() {
 registered=no
 # Leaves the prefix as it found it when a later step fails.
 cleanup() {
-  if [ "$registered" = yes ]; then wine regsvr32 /u /s "$dll_w" >/dev/null 2>&1 || true; fi
+  if [ "$registered" = yes ]; then wine64_program regsvr32 /u /s "$dll_w" >/dev/null 2>&1 || true; fi
 }
 trap cleanup EXIT
 
@@ -129,7 +131,7 @@ echo "   Wine prefix: $WINEPREFIX"
 echo
 echo "== 1. Install: regsvr32 /s $dll_w"
 status=0
-wine regsvr32 /s "$dll_w" >/dev/null 2>&1 || status=$?
+wine64_program regsvr32 /s "$dll_w" >/dev/null 2>&1 || status=$?
 [ $status -eq 0 ] || fail "regsvr32 failed with exit code $status"
 registered=yes
 echo "   regsvr32 exit code 0; the registry now holds:"
@@ -225,7 +227,7 @@ fi
 echo
 echo "== 3. Remove: regsvr32 /u /s $dll_w"
 status=0
-wine regsvr32 /u /s "$dll_w" >/dev/null 2>&1 || status=$?
+wine64_program regsvr32 /u /s "$dll_w" >/dev/null 2>&1 || status=$?
 [ $status -eq 0 ] || fail "regsvr32 /u failed with exit code $status"
 registered=no
 echo "   regsvr32 /u exit code 0; the registry:"

@@ -7,6 +7,8 @@
 # FOLDER is a Linux path; --png saves a picture of the window afterwards.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=scripts/wine-programs.sh
+. "$root/scripts/wine-programs.sh"
 build=${QUORVEL_BUILD_ROOT:-$root/build}/windows
 host="$build/tools/folder-host.exe"
 [ -f "$host" ] && [ -f "$build/bin/quorvel.dll" ] || "$root/scripts/build.sh" windows quorvel folder_host >/dev/null
@@ -30,8 +32,8 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 
 dll=$(winepath -w "$build/bin/quorvel.dll")
 bmp=$(mktemp --suffix=.bmp)
-trap 'rm -f "$bmp"; wine regsvr32 /u /s "$dll" >/dev/null 2>&1 || true' EXIT
-wine regsvr32 /s "$dll" >/dev/null 2>&1 || { echo "folder-host.sh: regsvr32 $dll failed" >&2; exit 1; }
+trap 'rm -f "$bmp"; wine64_program regsvr32 /u /s "$dll" >/dev/null 2>&1 || true' EXIT
+wine64_program regsvr32 /s "$dll" >/dev/null 2>&1 || { echo "folder-host.sh: regsvr32 $dll failed" >&2; exit 1; }
 if [ -n "$png" ]; then args+=(--picture "$(winepath -w "$bmp")"); fi
 wine "$host" "${args[@]}" "$(winepath -w "$(realpath "$folder")")" "$@"
 if [ -n "$png" ]; then

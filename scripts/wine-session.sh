@@ -44,16 +44,33 @@ start_display() {
   return 1
 }
 
+make_prefix() {
+  wineboot -i </dev/null >/dev/null 2>&1 9>&- || true
+  wineserver -w </dev/null >/dev/null 2>&1 9>&- || true
+}
+
+# Starts the persistent server and warms it with one program; false when the
+# prefix cannot run a program.
+serve_prefix() {
+  wineserver -p </dev/null >/dev/null 2>&1 9>&- || true
+  wine cmd /c exit </dev/null >/dev/null 2>&1 9>&-
+}
+
 start() {
   start_display
   export DISPLAY
   DISPLAY=$(cat "$state/display")
-  if [ ! -f "$prefix/system.reg" ]; then
-    wineboot -i </dev/null >/dev/null 2>&1 9>&- || true
-    wineserver -w </dev/null >/dev/null 2>&1 9>&- || true
+  if [ ! -f "$prefix/system.reg" ]; then make_prefix; fi
+  if ! serve_prefix; then
+    # A prefix made before wine32 was installed fails every program from then
+    # on ("could not load kernel32.dll"), and wineboot -u does not mend it:
+    # make it anew.
+    echo "wine-session: the Wine prefix $prefix does not start; making it anew" >&2
+    wineserver -k </dev/null >/dev/null 2>&1 9>&- || true
+    rm -rf "$prefix"
+    make_prefix
+    serve_prefix || true
   fi
-  wineserver -p </dev/null >/dev/null 2>&1 9>&- || true
-  wine cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
   if [ ! -f "$prefix/system.reg" ]; then
     echo "wine-session: could not create the Wine prefix $prefix" >&2
     return 1

@@ -7,6 +7,8 @@
 set -euo pipefail
 source_dir=$1
 build=$2
+# shellcheck source=scripts/wine-programs.sh
+. "$source_dir/scripts/wine-programs.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -43,7 +45,7 @@ expect_line '== done: registered, used in a folder window, and removed without a
 export $("$source_dir/scripts/wine-session.sh" env "$build" | xargs)
 for key in "HKCR\\CLSID\\$clsid" 'HKCR\*\ShellEx\ContextMenuHandlers\QVLv1.0ContextMenu' \
            'HKCR\TypeLib\{3F8E1A7C-5D2B-4C69-9E04-B7A1C3D5E2F8}'; do
-  if wine reg query "$key" >/dev/null 2>&1; then check "$key is still registered"; fi
+  if wine64_program reg query "$key" >/dev/null 2>&1; then check "$key is still registered"; fi
 done
 
 # A failure half-way: a clear message, a non-zero exit, and the registration
@@ -56,6 +58,6 @@ status=0
 [ $status -ne 0 ] || check "demo.sh succeeded on a missing entry"
 grep -qF 'folder-host: error: no entry missing.txt' "$work/fail.out" || check "no message about missing.txt"
 grep -qF 'demo: error: folder-host.exe failed' "$work/fail.out" || check "no demo: error: line"
-if wine reg query "HKCR\\CLSID\\$clsid" >/dev/null 2>&1; then check "a failed demonstration left the class registered"; fi
+if wine64_program reg query "HKCR\\CLSID\\$clsid" >/dev/null 2>&1; then check "a failed demonstration left the class registered"; fi
 
 exit $failed
