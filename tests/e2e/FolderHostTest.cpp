@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "QuorvelVersion.h"
 #include "platform/ScopedHandles.h"
 #include "platform/WinApi.h"
 #include "tests/support/TempFolder.h"
@@ -106,7 +107,7 @@ TEST_F(FolderHost, ReportsTheRightClickAndSavesAPicture) {
       "view-items: 5",
       "clicked: a.txt",
       "server: " + CTempFolder::Narrow(WinePath(QUORVEL_DLL)),
-      "server-version: 1.0.0.0",
+      "server-version: " QUORVEL_VERSION_TEXT,
       "initialize: 0x00000000",
       "query-context-menu: 0x00000001",
       "menu-item: Select All .txt Files",
