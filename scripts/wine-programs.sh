@@ -9,3 +9,15 @@ wine64_loader=/usr/lib/wine/wine64
 # wine64_program NAME ARG...: the platform's program NAME, 64-bit build.
 wine64_program() { "$wine64_loader" "$@"; }
 
+
+# wine32_program NAME ARG...: the platform's program NAME, 32-bit build (the
+# one in syswow64), which reads and writes the 32-bit registry view.
+wine32_program() {
+  local name=$1
+  shift
+  wine "C:\\windows\\syswow64\\$name.exe" "$@"
+}
+
+# Whether the prefix of the current environment runs 32-bit programs: wine32
+# must be installed and the kernel must run 32-bit code.
+wine_runs_32bit() { wine32_program cmd /c exit </dev/null >/dev/null 2>&1; }

@@ -22,14 +22,12 @@ Unicode true
 !include LogicLib.nsh
 !include x64.nsh
 !include Library.nsh
+!include Integration.nsh
 
 !define PRODUCT "Quorvel"
 !define PUBLISHER "Quorvel"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quorvel"
 !define UNINSTALLER "uninstall.exe"
-; Library.nsh tells the shell that handlers changed after each registration.
-!define LIBRARY_SHELL_EXTENSION
-!define LIBRARY_COM
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -126,7 +124,11 @@ Function TakeBackFirstInstallation
 FunctionEnd
 
 Section "Quorvel"
-  SetOutPath "$INSTDIR"
+  ; Every file is written by its full path. The working folder stays outside
+  ; the installation: programs started meanwhile (Wine's services, say)
+  ; inherit it and would keep the folder from being removed.
+  CreateDirectory "$INSTDIR"
+  SetOutPath "$TEMP"
   !ifndef TARGET_AMD64
     ${If} ${RunningX64}
       ; The 64-bit DLL: copied with file-system redirection off and registered
@@ -168,6 +170,10 @@ Section "Quorvel"
       DetailPrint "Could not write the uninstaller or its entry among the installed programs."
     ${EndIf}
   ${EndIf}
+
+  ; The shell rereads its handlers. (Not through Library.nsh's own notice:
+  ; its plugin call after each registration would hide a failure.)
+  ${NotifyShell_AssocChanged}
 
   ${If} $Failed == "yes"
     Call TakeBackFirstInstallation
@@ -230,6 +236,7 @@ Section "Uninstall"
   Delete "$INSTDIR\${UNINSTALLER}"
   RMDir /REBOOTOK "$INSTDIR"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  ${NotifyShell_AssocChanged}
 
   ${If} $Failed == "yes"
     MessageBox MB_OK|MB_ICONEXCLAMATION \
