@@ -28,6 +28,9 @@ Unicode true
 !define PUBLISHER "Quorvel"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quorvel"
 !define UNINSTALLER "uninstall.exe"
+; A DLL of the same version is written again too: running the setup over an
+; installation repairs it. (An installed DLL of a newer version is kept.)
+!define LIBRARY_INSTALL_EQUAL_VERSION
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"

@@ -4,7 +4,9 @@
 #      installed-programs entry carries the DLLs' version;
 #   2. a 64-bit and a 32-bit folder-host.exe make the handler by its class
 #      identifier and select entries in a real folder view;
-#   3. a second /S run leaves one installation, still registered;
+#   3. a second /S run leaves one installation, still registered; run while
+#      a program keeps quorvel.dll loaded, it replaces the DLL at the next
+#      restart and exits with 3010;
 #   4. the quiet uninstall command of the entry leaves the registry (both
 #      views) and the file system as they were, but for the shared keys that
 #      registration never removes;
@@ -24,6 +26,7 @@ while [ $# -gt 0 ]; do
     --refusing) refusing=$2 ;;
     --refusing-x64) refusing_x64=$2 ;;
     --check) check_exe=$2 ;;
+    --hold) hold_exe=$2 ;;
     --host64) host64=$2 ;;
     --host32) host32=$2 ;;
     *) echo "SetupTest.sh: unknown option $1" >&2; exit 2 ;;
@@ -108,8 +111,10 @@ use_host() {
 }
 
 # The shell's own bits (folder view settings and the like) are written by the
-# first run of the host; let that happen before the first snapshot.
+# first run of the host, and a restart writes its own; let both happen before
+# the first snapshot.
 wine "$host64" "$sample_w" a.txt >/dev/null 2>&1 </dev/null || true
+wine wineboot -r </dev/null >/dev/null 2>&1 || true
 snapshot before
 
 echo "== 1. silent install"
@@ -135,6 +140,30 @@ actual_files=$(ls "$folder" 2>/dev/null | LC_ALL=C sort | paste -sd ' ')
 entries=$(wine64_program reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' 2>/dev/null |
           tr -d '\r' | grep -ci 'quorvel' || true)
 [ "$entries" = 1 ] || check "$entries installed-programs entries instead of one"
+run_check installed
+use_host "$host64" quorvel.dll
+
+echo "== 3b. a run while a program keeps quorvel.dll loaded"
+# The DLL in use is replaced at the next restart, and the setup says so with
+# exit code 3010 (Wine hands the shell its low 8 bits: 194).
+ready="$work/held.ready"
+stop="$work/held.stop"
+wine "$hold_exe" "$folder_w\\quorvel.dll" "$(winepath -w "$work")\\held.ready" "$(winepath -w "$work")\\held.stop" \
+  </dev/null >/dev/null 2>&1 &
+holder=$!
+for _ in $(seq 1 100); do [ -e "$ready" ] && break; sleep 0.2; done
+[ -e "$ready" ] || check "hold-library.exe did not load quorvel.dll"
+status=0
+wine "$setup" /S </dev/null >/dev/null 2>&1 || status=$?
+[ $status -eq $((3010 % 256)) ] || check "the run over a DLL in use exited with $status, not 3010 (restart needed)"
+touch "$stop"
+wait $holder || check "hold-library.exe failed"
+# A restart: the waiting copy takes the DLL's place and is registered; the
+# second one removes the registration helper that ran once.
+wine wineboot -r </dev/null >/dev/null 2>&1 || check "wineboot -r failed"
+wine wineboot -r </dev/null >/dev/null 2>&1 || check "wineboot -r failed"
+actual_files=$(ls "$folder" 2>/dev/null | LC_ALL=C sort | paste -sd ' ')
+[ "$actual_files" = "$expected_files" ] || check "after the restart the folder holds \"$actual_files\""
 run_check installed
 use_host "$host64" quorvel.dll
 
