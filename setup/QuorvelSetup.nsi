@@ -219,14 +219,13 @@ Section "Uninstall"
   ${EndIf}
   !ifndef TARGET_AMD64
     ${If} ${RunningX64}
+      ; Unregistered by the 64-bit regsvr32, which calls its DllUnregisterServer.
       !define LIBRARY_X64
-      ${DisableX64FSRedirection}
       ${If} ${FileExists} "$INSTDIR\quorvel.dll"
         ClearErrors
         !insertmacro UnInstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "$INSTDIR\quorvel.dll"
         !insertmacro CheckRemoved "quorvel.dll"
       ${EndIf}
-      ${EnableX64FSRedirection}
       !undef LIBRARY_X64
     ${EndIf}
   !else
