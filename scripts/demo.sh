@@ -67,7 +67,7 @@ LIBID='{3F8E1A7C-5D2B-4C69-9E04-B7A1C3D5E2F8}'
 IID='{C4D6E8F0-1A3B-4D5E-8F71-2B4C6D8E0A93}'
 APPROVED='Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved'
 APPROVED_WOW='Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved'
-dll_w=$(winepath -w "$dll" 2>/dev/null)
+dll_w=$(wine64_program winepath -w "$dll" 2>/dev/null)
 [ -n "$dll_w" ] || fail "winepath cannot convert $dll"
 
 # What registration writes: key, value ("@" the default value, "-" none: the
@@ -160,7 +160,7 @@ if [ "$use_sample" = yes ]; then
   done
   clicked=(notes.txt todo.txt photo.jpg)
 fi
-folder_w=$(winepath -w "$folder" 2>/dev/null)
+folder_w=$(wine64_program winepath -w "$folder" 2>/dev/null)
 
 echo
 echo "== 2. Right-click in a folder window on $folder_w"
@@ -169,13 +169,13 @@ bmp=
 if [ -n "$png" ]; then
   bmp="$work/demo-window.bmp"
   mkdir -p "$work"
-  host_args+=(--picture "$(winepath -w "$bmp")")
+  host_args+=(--picture "$(wine64_program winepath -w "$bmp")")
 fi
 report="$work/folder-host.out"
 errors="$work/folder-host.err"
 mkdir -p "$work"
 status=0
-wine "$host" "${host_args[@]}" "$folder_w" "${clicked[@]}" >"$report" 2>"$errors" </dev/null || status=$?
+wine64_program "$host" "${host_args[@]}" "$folder_w" "${clicked[@]}" >"$report" 2>"$errors" </dev/null || status=$?
 if [ $status -ne 0 ]; then
   cat "$errors" >&2
   fail "folder-host.exe failed with exit code $status"

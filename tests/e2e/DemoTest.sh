@@ -37,7 +37,7 @@ for name in Makefile photo.jpg report.doc; do expect_line "     [ ] $name"; done
 grep -qxE -- '     \[(x| )\] notes\.txt_old' "$work/out" || check "notes.txt_old is not listed"
 focused=$(sed -n 's/^   focused:         //p' "$work/out")
 grep -qxF -- "     [x] $focused" "$work/out" || check "the focused entry \"$focused\" is not a selected one"
-expect_line "   + HKCR\\CLSID\\$clsid\\InprocServer32  (default) = \"$(cd "$build" && winepath -w bin/quorvel.dll 2>/dev/null)\""
+expect_line "   + HKCR\\CLSID\\$clsid\\InprocServer32  (default) = \"$(cd "$build" && wine64_program winepath -w bin/quorvel.dll 2>/dev/null)\""
 expect_line "   - HKCR\\CLSID\\$clsid: gone"
 expect_line '== done: registered, used in a folder window, and removed without a trace'
 
