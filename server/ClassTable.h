@@ -44,7 +44,8 @@ class ClassTable {
   CRITICAL_SECTION m_tableLock;
 };
 
-// The class table of this library (a static record, see ModuleState.cpp).
+// The class table of this library: a static record of the library that links
+// the server (dll/ModuleState.cpp).
 ClassTable& GetClassTable() noexcept;
 
 }  // namespace quorvel

@@ -26,7 +26,8 @@ class CQuorvelApp {
   HINSTANCE m_satellite = nullptr;
 };
 
-// The application object of this library (a static record, see ModuleState.cpp).
+// The application object of this library: a static record of the library
+// that links the server (dll/ModuleState.cpp).
 CQuorvelApp& GetQuorvelApp() noexcept;
 
 }  // namespace quorvel

@@ -1,13 +1,15 @@
-// The static records of the library, in the order of their construction:
-// the class table, the module object, the application object. (The instance
-// record is constant-initialised, so it is ready before all of them.) They are
-// destroyed in the reverse order: the module runs its clean-up list before the
-// class table releases the cached class factory.
+// The composition of quorvel.dll: its one creatable class and the library's
+// static records, in the order of their construction: the class table, the
+// module object, the application object. (The instance record is
+// constant-initialised, so it is ready before all of them.) They are
+// destroyed in the reverse order: the module runs its clean-up list before
+// the class table releases the cached class factory.
+//
+// This is the one place that knows both the server frame and the handler.
 #include <iterator>
 
 #include "server/ClassTable.h"
 #include "server/ModuleInstances.h"
-#include "server/ModuleRegistration.h"
 #include "server/QuorvelApp.h"
 #include "server/QuorvelModule.h"
 #include "shellext/ResourceInstance.h"
@@ -16,6 +18,9 @@
 namespace quorvel {
 
 namespace {
+
+// The registry script of the class SelecterMenu.
+constexpr UINT kSelecterMenuScriptResource = 103;
 
 HRESULT UpdateSelecterMenuRegistration(BOOL registerClass) noexcept {
   CQuorvelModule* module = QuorvelModule();
