@@ -1,7 +1,6 @@
 #include "base/WideString.h"
 
 #include <cstddef>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -44,7 +43,9 @@ CWideString::Buffer* CWideString::Allocate(int32_t capacity) {
   if (capacity < 0) CFailure::ThrowInvalidArgument();
   if (capacity > kMaxLength) CFailure::ThrowOutOfMemory();
   const size_t bytes = sizeof(Buffer) + (static_cast<size_t>(capacity) + 1) * sizeof(char16_t);
-  void* memory = std::malloc(bytes);
+  // Through operator new, like every other allocation of the system, so that
+  // one replacement of it governs (and can fail) them all.
+  void* memory = ::operator new(bytes, std::nothrow);
   if (memory == nullptr) CFailure::ThrowOutOfMemory();
   Buffer* buffer = new (memory) Buffer;
   buffer->references.store(1, std::memory_order_relaxed);
@@ -62,7 +63,7 @@ void CWideString::ReleaseReference(Buffer* buffer) noexcept {
   if (buffer == EmptyBuffer()) return;
   if (buffer->references.fetch_sub(1, std::memory_order_acq_rel) == 1) {
     buffer->~Buffer();
-    std::free(buffer);
+    ::operator delete(buffer);
   }
 }
 
@@ -162,16 +163,18 @@ CWideString operator+(const CWideString& left, const CWideString& right) {
   return result;
 }
 
+int32_t CWideString::GrownCapacity(int32_t needed) const noexcept {
+  // Doubling keeps a run of appends to linear time in all: each unit is
+  // copied a bounded number of times on average.
+  const int32_t current = m_buffer->capacity;
+  const int32_t doubled = current > kMaxLength / 2 ? kMaxLength : current * 2;
+  return doubled > needed ? doubled : needed;
+}
+
 void CWideString::PrepareForWrite(int32_t capacity) {
   const bool shared = m_buffer->references.load(std::memory_order_acquire) != 1;
   if (!shared && capacity <= m_buffer->capacity) return;
-  int32_t newCapacity = capacity;
-  if (!shared) {
-    // Growing a buffer of our own: leave room for further appends.
-    const int32_t doubled = m_buffer->capacity > kMaxLength / 2 ? kMaxLength : m_buffer->capacity * 2;
-    if (doubled > newCapacity) newCapacity = doubled;
-  }
-  Buffer* buffer = Allocate(newCapacity);
+  Buffer* buffer = Allocate(shared ? capacity : GrownCapacity(capacity));
   std::memcpy(buffer->Units(), m_buffer->Units(), (static_cast<size_t>(m_buffer->length) + 1) * sizeof(char16_t));
   buffer->length = m_buffer->length;
   ReleaseReference(m_buffer);
@@ -184,18 +187,20 @@ CWideString& CWideString::Append(const char16_t* text, int32_t length) {
   if (text == nullptr) CFailure::ThrowInvalidArgument();
   const int32_t oldLength = m_buffer->length;
   const int32_t newLength = AddLengths(oldLength, length);
-  // `text` may lie inside our own buffer, which PrepareForWrite can free:
-  // keep that buffer alive until the copy is done.
-  Buffer* source = m_buffer;
-  AddReference(source);
-  try {
-    PrepareForWrite(newLength);
-  } catch (...) {
-    ReleaseReference(source);
-    throw;
+  const bool shared = m_buffer->references.load(std::memory_order_acquire) != 1;
+  if (!shared && newLength <= m_buffer->capacity) {
+    // In place. `text` may lie inside this buffer, before its end.
+    std::memmove(m_buffer->Units() + oldLength, text, static_cast<size_t>(length) * sizeof(char16_t));
+  } else {
+    // A new buffer is filled before the old one is let go, so `text` stays
+    // valid even when it lies inside the old one; a failed allocation leaves
+    // the string as it was.
+    Buffer* buffer = Allocate(GrownCapacity(newLength));
+    std::memcpy(buffer->Units(), m_buffer->Units(), static_cast<size_t>(oldLength) * sizeof(char16_t));
+    std::memcpy(buffer->Units() + oldLength, text, static_cast<size_t>(length) * sizeof(char16_t));
+    ReleaseReference(m_buffer);
+    m_buffer = buffer;
   }
-  std::memmove(m_buffer->Units() + oldLength, text, static_cast<size_t>(length) * sizeof(char16_t));
-  ReleaseReference(source);
   m_buffer->length = newLength;
   m_buffer->Units()[newLength] = 0;
   return *this;
@@ -204,8 +209,8 @@ CWideString& CWideString::Append(const char16_t* text, int32_t length) {
 CWideString& CWideString::Append(const char16_t* text) { return Append(text, TextLength(text)); }
 
 CWideString& CWideString::Append(const CWideString& text) {
-  const CWideString keep(text);  // `text` may be this very string
-  return Append(keep.GetText(), keep.GetLength());
+  // `text` may be this very string: its buffer outlives the copy (see above).
+  return Append(text.GetText(), text.GetLength());
 }
 
 CWideString& CWideString::Append(char16_t unit) { return Append(&unit, 1); }

@@ -81,6 +81,8 @@ class CWideString {
   // Makes this string the sole owner of a buffer that holds at least
   // `capacity` units, keeping its text.
   void PrepareForWrite(int32_t capacity);
+  // The capacity to allocate when this string must grow to `needed` units.
+  int32_t GrownCapacity(int32_t needed) const noexcept;
 
   Buffer* m_buffer;
 };

@@ -7,6 +7,8 @@
 #   benchmark.sh [--runs N] [--sizes A,B,...] [--walk-once-from N] [--on-screen]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=scripts/wine-programs.sh
+. "$root/scripts/wine-programs.sh"
 build=${QUORVEL_BUILD_ROOT:-$root/build}/windows
 
 "$root/scripts/install-deps.sh"
@@ -46,4 +48,4 @@ cleanup() {
 }
 trap cleanup EXIT
 
-wine "$build/tools/selection-benchmark.exe" "$@" "$(winepath -w "$work")"
+wine64_program "$build/tools/selection-benchmark.exe" "$@" "$(wine64_program winepath -w "$work")"

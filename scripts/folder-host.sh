@@ -30,12 +30,12 @@ shift
 export $("$root/scripts/wine-session.sh" env "$build" | xargs)
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-dll=$(winepath -w "$build/bin/quorvel.dll")
+dll=$(wine64_program winepath -w "$build/bin/quorvel.dll")
 bmp=$(mktemp --suffix=.bmp)
 trap 'rm -f "$bmp"; wine64_program regsvr32 /u /s "$dll" >/dev/null 2>&1 || true' EXIT
 wine64_program regsvr32 /s "$dll" >/dev/null 2>&1 || { echo "folder-host.sh: regsvr32 $dll failed" >&2; exit 1; }
-if [ -n "$png" ]; then args+=(--picture "$(winepath -w "$bmp")"); fi
-wine "$host" "${args[@]}" "$(winepath -w "$(realpath "$folder")")" "$@"
+if [ -n "$png" ]; then args+=(--picture "$(wine64_program winepath -w "$bmp")"); fi
+wine64_program "$host" "${args[@]}" "$(wine64_program winepath -w "$(realpath "$folder")")" "$@"
 if [ -n "$png" ]; then
   convert "$bmp" "$png"
   echo "png: $png"

@@ -7,6 +7,8 @@
 # Every background process gets /dev/null for stdin, stdout and stderr: a
 # process that inherited the caller's pipes would keep ctest waiting for ever.
 set -euo pipefail
+# shellcheck source=scripts/wine-programs.sh
+. "$(dirname "$0")/wine-programs.sh"
 
 action=${1:?usage: wine-session.sh start|stop|env <build-dir>}
 build=$(cd "${2:?build dir}" && pwd)
@@ -45,7 +47,7 @@ start_display() {
 }
 
 make_prefix() {
-  wineboot -i </dev/null >/dev/null 2>&1 9>&- || true
+  wine64_program wineboot -i </dev/null >/dev/null 2>&1 9>&- || true
   wineserver -w </dev/null >/dev/null 2>&1 9>&- || true
 }
 
@@ -53,7 +55,7 @@ make_prefix() {
 # prefix cannot run a program.
 serve_prefix() {
   wineserver -p </dev/null >/dev/null 2>&1 9>&- || true
-  wine cmd /c exit </dev/null >/dev/null 2>&1 9>&-
+  wine64_program cmd /c exit </dev/null >/dev/null 2>&1 9>&-
 }
 
 start() {

@@ -52,4 +52,11 @@ void ClassTable::Terminate() noexcept {
   m_initialised = 0;
 }
 
+void ClassTable::Abandon() noexcept {
+  for (ClassEntry** slot = m_first; slot != m_last; ++slot) {
+    if (*slot != nullptr) (*slot)->CachedFactory.store(nullptr);
+  }
+  m_initialised = 0;
+}
+
 }  // namespace quorvel

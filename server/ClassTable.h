@@ -30,6 +30,10 @@ class ClassTable {
   HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** out) noexcept;
   // Releases every cached factory and destroys the table lock.
   void Terminate() noexcept;
+  // The process is exiting: lets go of the cached factories without calling
+  // them, and leaves the table uninitialised, so that its destruction does
+  // nothing.
+  void Abandon() noexcept;
 
   bool IsInitialised() const noexcept { return m_initialised != 0; }
   HINSTANCE TypeLibInstance() const noexcept { return m_typeLibInstance; }
@@ -44,7 +48,8 @@ class ClassTable {
   CRITICAL_SECTION m_tableLock;
 };
 
-// The class table of this library (a static record, see ModuleState.cpp).
+// The class table of this library: a static record of the library that links
+// the server (dll/ModuleState.cpp).
 ClassTable& GetClassTable() noexcept;
 
 }  // namespace quorvel

@@ -6,9 +6,9 @@
 
 namespace quorvel {
 
-// Registry script resources.
+// The registry script resource of the application identifier. (Each class
+// names its own script through its class entry.)
 constexpr UINT kAppIdScriptResource = 101;
-constexpr UINT kSelecterMenuScriptResource = 103;
 
 // DllRegisterServer: the AppID script, each class's script, then (when
 // `registerTypeLib`) the type library. Stops at the first failing step and

@@ -21,18 +21,31 @@ bool ModulePathWithoutExtension(wchar_t* path, DWORD capacity) noexcept {
   return true;
 }
 
+// Maps the satellite for its resources only: its imports are not resolved
+// and its entry point does not run, so a file that happens to carry the name
+// runs no code in the host; a file that is no valid image does not map.
 HINSTANCE LoadSatellite(const wchar_t* basePath, const wchar_t* abbreviation) noexcept {
   wchar_t name[MAX_PATH + 16];
   const int written = swprintf(name, sizeof(name) / sizeof(name[0]), L"%ls%ls.dll", basePath, abbreviation);
   if (written <= 0) return nullptr;
-  return LoadLibraryW(name);
+  return LoadLibraryExW(name, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
 }
 
 }  // namespace
 
-bool CQuorvelApp::StartUp() noexcept {
+HINSTANCE CQuorvelApp::ResourceInstance() noexcept {
+  InitOnceExecuteOnce(&m_startUp, &CQuorvelApp::RunStartUp, this, nullptr);
+  return GetResourceInstance();
+}
+
+BOOL CALLBACK CQuorvelApp::RunStartUp(PINIT_ONCE /*once*/, PVOID app, PVOID* /*context*/) noexcept {
+  static_cast<CQuorvelApp*>(app)->StartUp();
+  return TRUE;
+}
+
+void CQuorvelApp::StartUp() noexcept {
   wchar_t basePath[MAX_PATH];
-  if (!ModulePathWithoutExtension(basePath, MAX_PATH)) return true;
+  if (!ModulePathWithoutExtension(basePath, MAX_PATH)) return;
 
   const LANGID userLanguage = GetUserDefaultUILanguage();
   const LANGID systemLanguage = GetSystemDefaultUILanguage();
@@ -57,13 +70,17 @@ bool CQuorvelApp::StartUp() noexcept {
     m_satellite = satellite;
     SetResourceInstance(satellite);
   }
-  return true;
 }
 
 void CQuorvelApp::ShutDown() noexcept {
   if (m_satellite == nullptr) return;
   SetResourceInstance(GetModuleInstance());
   FreeLibrary(m_satellite);
+  m_satellite = nullptr;
+}
+
+void CQuorvelApp::Abandon() noexcept {
+  SetResourceInstance(GetModuleInstance());
   m_satellite = nullptr;
 }
 

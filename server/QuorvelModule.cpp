@@ -72,6 +72,11 @@ void CQuorvelModule::Terminate() noexcept {
   m_initialised = 0;
 }
 
+void CQuorvelModule::Abandon() noexcept {
+  m_cleanups = nullptr;
+  m_initialised = 0;
+}
+
 LONG AddModuleLock() noexcept {
   CQuorvelModule* module = QuorvelModule();
   return module != nullptr ? module->AddModuleLock() : 0;

@@ -41,6 +41,10 @@ class CQuorvelModule {
 
   // Runs the clean-up list, newest first, and destroys the module lock.
   void Terminate() noexcept;
+  // The process is exiting: forgets the clean-up list without running it
+  // (its actions call into other libraries, which may be gone by then) and
+  // leaves the module uninitialised, so that its destruction does nothing.
+  void Abandon() noexcept;
 
   bool IsInitialised() const noexcept { return m_initialised != 0; }
 

@@ -14,6 +14,8 @@
 //   help-text-w: Click to select all files with this extension in the current folder
 //   help-text-a: Click to select all files with this extension in the current folder
 //   invoke-command: 0x00000000
+//   listed: a.txt
+//   listed: a.txt_old (short name A~1.TXT)
 //   selected: a.txt
 //   unselected: c.doc
 //   focused: b.TXT
@@ -27,6 +29,7 @@
 
 #include "Quorvel.h"
 #include "platform/ScopedComPtr.h"
+#include "platform/ScopedHandles.h"
 #include "platform/WinApi.h"
 #include "tools/ContextMenuDriver.h"
 #include "tools/FolderWindow.h"
@@ -96,6 +99,31 @@ void Report(const wchar_t* fact, const std::wstring& value) {
 }
 
 int Fail(const std::wstring& message) { return FailProgram(L"folder-host", message); }
+
+// The extension the menu item names: ".txt" of "Select All .txt Files".
+std::wstring ExtensionOfMenuText(const std::wstring& text) {
+  const std::wstring prefix = L"Select All ";
+  const std::wstring suffix = L" Files";
+  if (text.size() < prefix.size() + suffix.size() || text.compare(0, prefix.size(), prefix) != 0 ||
+      text.compare(text.size() - suffix.size(), suffix.size(), suffix) != 0) {
+    return std::wstring();
+  }
+  return text.substr(prefix.size(), text.size() - prefix.size() - suffix.size());
+}
+
+// What the platform lists for FOLDER\*<extension>, as the command's folder
+// scan asks for it, each entry with the short-name alias it has.
+void ReportListing(const std::wstring& folder, const std::wstring& extension) {
+  WIN32_FIND_DATAW entry = {};
+  CScopedFindHandle listing(FindFirstFileW((folder + L"\\*" + extension).c_str(), &entry));
+  if (!listing.IsValid()) return;
+  do {
+    const std::wstring name = entry.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const std::wstring alias = entry.cAlternateFileName;
+    Report(L"listed", alias.empty() ? name : name + L" (short name " + alias + L")");
+  } while (FindNextFileW(listing.Get(), &entry));
+}
 
 std::wstring FromAnsi(const std::string& text) {
   const int units = MultiByteToWideChar(CP_THREAD_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
@@ -199,6 +227,8 @@ int Run(const Options& options) {
   if (SUCCEEDED(report.helpTextA)) Report(L"invoke-command", FormatResult(report.invokeCommand));
   if (FAILED(result)) return Fail(error);
   handler.Reset();  // the shell lets the handler go once its menu is closed
+  const std::wstring extension = ExtensionOfMenuText(report.menuText);
+  if (extension.size() > 1) ReportListing(options.folder, extension);
 
   std::vector<CFolderWindow::ItemState> states;
   if (FAILED(window.ReadItemStates(&states))) return Fail(window.GetError());

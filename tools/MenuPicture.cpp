@@ -91,20 +91,22 @@ HRESULT SaveScreenArea(const RECT& area, const std::wstring& path, std::wstring*
   return S_OK;
 }
 
-// The open popup menu's window (class "#32768") on this thread, or null.
+// EnumThreadWindows callback: stops at the visible popup menu window (class
+// "#32768") and stores it. A named CALLBACK function: a lambda does not
+// convert to the stdcall callback of 32-bit Windows.
+BOOL CALLBACK FindMenuWindowProc(HWND window, LPARAM result) {
+  wchar_t name[16] = {};
+  if (IsWindowVisible(window) && GetClassNameW(window, name, 16) > 0 && lstrcmpW(name, L"#32768") == 0) {
+    *reinterpret_cast<HWND*>(result) = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The open popup menu's window on this thread, or null.
 HWND FindMenuWindow() {
   HWND found = nullptr;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM result) -> BOOL {
-        wchar_t name[16] = {};
-        if (IsWindowVisible(window) && GetClassNameW(window, name, 16) > 0 && lstrcmpW(name, L"#32768") == 0) {
-          *reinterpret_cast<HWND*>(result) = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumThreadWindows(GetCurrentThreadId(), FindMenuWindowProc, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 

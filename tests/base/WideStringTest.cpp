@@ -67,6 +67,16 @@ TEST(WideString, AppendingOwnTextIsSafe) {
   EXPECT_EQ(CWideString(u"ababbab"), value);
   value = value.GetText() + 2;
   EXPECT_EQ(CWideString(u"abbab"), value);
+
+  // With room to spare the text is appended in place, from its own buffer.
+  CWideString roomy(u"x");
+  for (int i = 0; i < 20; ++i) roomy.Append(static_cast<char16_t>(u'a' + i));
+  const char16_t* buffer = roomy.GetText();
+  roomy.Append(roomy.GetText() + 1, 3);
+  EXPECT_EQ(buffer, roomy.GetText()) << "appended in place";
+  EXPECT_EQ(CWideString(u"xabcdefghijklmnopqrstabc"), roomy);
+  roomy.Append(roomy);
+  EXPECT_EQ(CWideString(u"xabcdefghijklmnopqrstabcxabcdefghijklmnopqrstabc"), roomy);
 }
 
 TEST(WideString, JoinReplaceRemove) {

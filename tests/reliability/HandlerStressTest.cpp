@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "Quorvel.h"
 #include "platform/ScopedComPtr.h"
@@ -104,47 +105,112 @@ class HandlerStress : public ::testing::Test {
   CScopedComPtr<IDataObject> m_dataObject;
 };
 
-// The figures follow what the process takes and gives back, so that a run
-// without growth means something.
-TEST(ProcessResourceFigures, RiseWithWhatTheProcessHolds) {
-  std::printf("figures: %s\n", CProcessResources::Sources().c_str());
-  const ProcessResources before = CProcessResources::Read();
-  constexpr int kCount = 50;
-  HBRUSH brushes[kCount];
-  HMENU menus[kCount];
-  HANDLE events[kCount];
-  void* blocks[kCount];
-  for (int i = 0; i < kCount; ++i) {
-    brushes[i] = CreateSolidBrush(RGB(i, 0, 0));
-    menus[i] = CreatePopupMenu();
-    events[i] = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    blocks[i] = HeapAlloc(GetProcessHeap(), 0, 1000);
+// Some objects a thread holds while it has any window (under Wine, its input
+// method window): one window of the test's own keeps them there before any
+// figure is read, so that each window made later counts as one.
+class CFirstObjects {
+ public:
+  CFirstObjects()
+      : m_window(CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr)) {
+    EXPECT_TRUE(m_window.IsValid()) << "cannot create a window (is there a display?)";
+    DestroyMenu(CreatePopupMenu());
+    DeleteObject(CreateSolidBrush(RGB(1, 2, 3)));
   }
-  constexpr SIZE_T kPageBytes = 4 << 20;
-  void* pages = VirtualAlloc(nullptr, kPageBytes, MEM_COMMIT, PAGE_READWRITE);
-  ASSERT_NE(nullptr, pages);
-  std::memset(pages, 1, kPageBytes);  // Wine counts pages once they are used
-  const ProcessResources holding = CProcessResources::Read();
-  for (int i = 0; i < kCount; ++i) {
-    DeleteObject(brushes[i]);
-    DestroyMenu(menus[i]);
-    CloseHandle(events[i]);
-    HeapFree(GetProcessHeap(), 0, blocks[i]);
-  }
-  VirtualFree(pages, 0, MEM_RELEASE);
-  const ProcessResources after = CProcessResources::Read();
-  Print("before", before);
-  Print("holding 50 of each", holding);
-  Print("given back", after);
 
-  EXPECT_EQ(before.gdiObjects + kCount, holding.gdiObjects);
-  EXPECT_EQ(before.userObjects + kCount, holding.userObjects);
-  EXPECT_EQ(before.handles + kCount, holding.handles);
-  EXPECT_GE(holding.heapBytes - before.heapBytes, kCount * 1000);
-  EXPECT_GE(holding.committedBytes - before.committedBytes, static_cast<int64_t>(kPageBytes));
-  EXPECT_EQ(before.gdiObjects, after.gdiObjects);
-  EXPECT_EQ(before.userObjects, after.userObjects);
-  EXPECT_EQ(before.handles, after.handles);
+ private:
+  CScopedWindow m_window;
+};
+
+// The figures follow what this process takes and gives back, down to a
+// single object, so that a run without growth means something.
+TEST(ProcessResourceFigures, MoveWithEachObjectThisProcessHolds) {
+  std::printf("figures: %s\n", CProcessResources::Sources().c_str());
+  const CFirstObjects firstObjects;
+  for (const int count : {1, 50}) {
+    const ProcessResources before = CProcessResources::Read();
+    std::vector<HBRUSH> brushes;
+    std::vector<HMENU> menus;
+    std::vector<HWND> windows;
+    std::vector<HANDLE> events;
+    std::vector<void*> blocks;
+    for (int i = 0; i < count; ++i) {
+      brushes.push_back(CreateSolidBrush(RGB(i, 0, 0)));
+      menus.push_back(CreatePopupMenu());
+      windows.push_back(
+          CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr));
+      events.push_back(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+      blocks.push_back(HeapAlloc(GetProcessHeap(), 0, 1000));
+      ASSERT_TRUE(brushes.back() && menus.back() && windows.back() && events.back() && blocks.back());
+    }
+    constexpr SIZE_T kPageBytes = 4 << 20;
+    void* pages = VirtualAlloc(nullptr, kPageBytes, MEM_COMMIT, PAGE_READWRITE);
+    ASSERT_NE(nullptr, pages);
+    std::memset(pages, 1, kPageBytes);  // Wine counts pages once they are used
+    const ProcessResources holding = CProcessResources::Read();
+    for (HBRUSH brush : brushes) DeleteObject(brush);
+    for (HMENU menu : menus) DestroyMenu(menu);
+    for (HWND window : windows) DestroyWindow(window);
+    for (HANDLE event : events) CloseHandle(event);
+    for (void* block : blocks) HeapFree(GetProcessHeap(), 0, block);
+    VirtualFree(pages, 0, MEM_RELEASE);
+    const ProcessResources after = CProcessResources::Read();
+    std::printf("holding %d of each:\n", count);
+    Print("before", before);
+    Print("holding", holding);
+    Print("given back", after);
+
+    EXPECT_EQ(before.gdiObjects + count, holding.gdiObjects) << count;
+    EXPECT_EQ(before.userObjects + 2 * count, holding.userObjects) << count << " windows and as many menus";
+    EXPECT_EQ(before.handles + count, holding.handles) << count;
+    EXPECT_GE(holding.heapBytes - before.heapBytes, count * 1000) << count;
+    EXPECT_GE(holding.committedBytes - before.committedBytes, static_cast<int64_t>(kPageBytes)) << count;
+    EXPECT_EQ(before.gdiObjects, after.gdiObjects) << count;
+    EXPECT_EQ(before.userObjects, after.userObjects) << count;
+    EXPECT_EQ(before.handles, after.handles) << count;
+  }
+}
+
+// What another process makes meanwhile (ctest runs tests side by side on
+// one Wine server) leaves every figure of this one as it was.
+TEST(ProcessResourceFigures, StayWhileAnotherProcessMakesObjects) {
+  const CFirstObjects firstObjects;
+  const std::wstring suffix = std::to_wstring(GetCurrentProcessId());
+  const std::wstring names[] = {L"QuorvelHolderGo" + suffix, L"QuorvelHolderReady" + suffix,
+                                L"QuorvelHolderRelease" + suffix};
+  CScopedFileHandle go(CreateEventW(nullptr, TRUE, FALSE, names[0].c_str()));
+  CScopedFileHandle ready(CreateEventW(nullptr, TRUE, FALSE, names[1].c_str()));
+  CScopedFileHandle release(CreateEventW(nullptr, TRUE, FALSE, names[2].c_str()));
+  ASSERT_TRUE(go.IsValid() && ready.IsValid() && release.IsValid());
+
+  constexpr int kCount = 50;
+  std::wstring commandLine = L"\"" + WinePath(QUORVEL_RESOURCE_HOLDER) + L"\" " + std::to_wstring(kCount) + L" " +
+                             names[0] + L" " + names[1] + L" " + names[2];
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                             &process))
+      << "cannot start resource-holder.exe: " << GetLastError();
+  CScopedFileHandle processHandle(process.hProcess);
+  CScopedFileHandle threadHandle(process.hThread);
+
+  const ProcessResources before = CProcessResources::Read();
+  SetEvent(go.Get());
+  const HANDLE waits[] = {ready.Get(), process.hProcess};
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, waits, FALSE, 60000)) << "resource-holder.exe made nothing";
+  const ProcessResources during = CProcessResources::Read();
+  SetEvent(release.Get());
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 60000));
+  DWORD exitCode = ~0u;
+  GetExitCodeProcess(process.hProcess, &exitCode);
+  EXPECT_EQ(0u, exitCode) << "resource-holder.exe could not make every object";
+
+  std::printf("while another process holds %d windows, menus, brushes and events:\n", kCount);
+  Print("before", before);
+  Print("during", during);
+  EXPECT_EQ(before.gdiObjects, during.gdiObjects);
+  EXPECT_EQ(before.userObjects, during.userObjects);
+  EXPECT_EQ(before.handles, during.handles);
 }
 
 TEST_F(HandlerStress, TenThousandRightClicksLeaveNothingBehind) {

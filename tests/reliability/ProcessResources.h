@@ -6,9 +6,12 @@
 // ERROR_CALL_NOT_IMPLEMENTED, GetProcessHandleCount and PrivateUsage answer
 // 0); those figures are then counted directly: every handle value that
 // GetHandleInformation accepts, every GDI handle index that GetObjectType
-// accepts, and every USER handle index that names a menu or a window. Heap
-// bytes are the busy blocks of all the process's heaps, where the C runtime,
-// the task allocator and global memory all allocate.
+// accepts, and every USER handle index that names a window this process owns
+// or a menu it made. USER handles are shared by every process of a session
+// (under Wine, by every process of one wineserver), so a probe that took every
+// window and menu would count what a program running beside the test makes or
+// destroys. Heap bytes are the busy blocks of all the process's heaps, where
+// the C runtime, the task allocator and global memory all allocate.
 #pragma once
 
 #include <cstddef>
@@ -47,7 +50,7 @@ class CProcessResources {
     std::string text;
     text += GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS) != 0 ? "GDI: GetGuiResources" : "GDI: handle probe";
     text += GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS) != 0 ? ", USER: GetGuiResources"
-                                                                      : ", USER: menu and window probe";
+                                                                      : ", USER: probe of own windows and menus";
     DWORD count = 0;
     text += GetProcessHandleCount(GetCurrentProcess(), &count) && count != 0 ? ", handles: GetProcessHandleCount"
                                                                               : ", handles: handle probe";
@@ -77,9 +80,18 @@ class CProcessResources {
   static int64_t UserObjects() {
     const DWORD counted = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
     if (counted != 0) return counted;
+    const DWORD self = GetCurrentProcessId();
     int64_t objects = 0;
     for (uintptr_t value = 0x20; value < kProbeLimit; value += 2) {
-      if (IsMenu(reinterpret_cast<HMENU>(value)) || IsWindow(reinterpret_cast<HWND>(value))) ++objects;
+      const HWND window = reinterpret_cast<HWND>(value);
+      if (IsWindow(window)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == self) ++objects;
+      } else if (IsMenu(reinterpret_cast<HMENU>(value))) {
+        // A menu answers only in the process that made it.
+        ++objects;
+      }
     }
     return objects;
   }

@@ -1,6 +1,5 @@
 // quorvel.dll as the platform meets it: registered and removed by regsvr32,
-// created by the COM runtime, dispatched through the automation runtime, with
-// its resources taken from a satellite resource library when one is present.
+// created by the COM runtime, dispatched through the automation runtime.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -331,65 +330,6 @@ TEST_F(ComServer, TypeLibraryFileBesideTheLibraryIsRegisteredWhenTheResourceIsMi
   EXPECT_EQ(S_OK, server.UnregisterServer());
   ExpectRemoved(registry);
 }
-
-// The top left pixel of the menu bitmap that a handler of `library` shows.
-COLORREF MenuBitmapCorner(const CServerLibrary& library, LONG* width) {
-  CScopedComPtr<IContextMenu> menu = CreateHandler<IContextMenu>(library, IID_IContextMenu);
-  if (!menu) return CLR_INVALID;
-  CScopedMenu popup(CreatePopupMenu());
-  EXPECT_EQ(1, menu->QueryContextMenu(popup.Get(), 0, 1, 100, CMF_NORMAL));
-  MENUITEMINFOW item = {};
-  item.cbSize = sizeof(item);
-  item.fMask = MIIM_CHECKMARKS;
-  EXPECT_TRUE(GetMenuItemInfoW(popup.Get(), 0, TRUE, &item));
-  BITMAP bitmap = {};
-  EXPECT_EQ(static_cast<int>(sizeof(bitmap)), GetObjectW(item.hbmpUnchecked, sizeof(bitmap), &bitmap));
-  *width = bitmap.bmWidth;
-  CScopedMemoryDC dc(CreateCompatibleDC(nullptr));
-  HGDIOBJ old = SelectObject(dc.Get(), item.hbmpUnchecked);
-  const COLORREF corner = GetPixel(dc.Get(), 0, 0);
-  SelectObject(dc.Get(), old);
-  return corner;
-}
-
-struct SatelliteCase {
-  const char* what;
-  bool languageSatellite;
-  bool fallbackSatellite;
-  COLORREF corner;
-};
-
-void PrintTo(const SatelliteCase& c, std::ostream* os) { *os << c.what; }
-
-class SatelliteResources : public ComServer, public ::testing::WithParamInterface<SatelliteCase> {};
-
-TEST_P(SatelliteResources, MenuBitmapComesFromTheFirstSatelliteFound) {
-  const SatelliteCase& c = GetParam();
-  CTempFolder folder;
-  ASSERT_TRUE(CopyFileW(QUORVEL_DLL_PATH, folder.PathOf(L"quorvel.dll").c_str(), FALSE));
-  wchar_t abbreviation[16] = {};
-  const LCID userLocale = ConvertDefaultLocale(MAKELCID(GetUserDefaultUILanguage(), SORT_DEFAULT));
-  ASSERT_GT(GetLocaleInfoW(userLocale, LOCALE_SABBREVLANGNAME, abbreviation, 16), 0);
-  if (c.languageSatellite) {
-    ASSERT_TRUE(CopyFileW((std::wstring(QUORVEL_SATELLITE_FOLDER) + L"\\satellite-language.dll").c_str(),
-                          folder.PathOf(std::wstring(L"quorvel") + abbreviation + L".dll").c_str(), FALSE));
-  }
-  if (c.fallbackSatellite) {
-    ASSERT_TRUE(CopyFileW((std::wstring(QUORVEL_SATELLITE_FOLDER) + L"\\satellite-fallback.dll").c_str(),
-                          folder.PathOf(L"quorvelLOC.dll").c_str(), FALSE));
-  }
-  CServerLibrary server;
-  ASSERT_TRUE(server.Load(folder.PathOf(L"quorvel.dll")));
-  LONG width = 0;
-  EXPECT_EQ(c.corner, MenuBitmapCorner(server, &width));
-  EXPECT_EQ(13, width);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, SatelliteResources,
-                         ::testing::Values(SatelliteCase{"None", false, false, RGB(0xF0, 0xF0, 0xF0)},
-                                           SatelliteCase{"FallbackOnly", false, true, RGB(0xFF, 0x00, 0x00)},
-                                           SatelliteCase{"UserLanguageFirst", true, true, RGB(0x00, 0xFF, 0x00)}),
-                         [](const ::testing::TestParamInfo<SatelliteCase>& info) { return info.param.what; });
 
 TEST_F(ComServer, ThreadsRacingForTheFactoryShareOneAndLeaveNoLock) {
   CServerLibrary server;

@@ -69,7 +69,7 @@ fi
 
 run_check() {
   local expect=$1 output
-  if ! output=$(QUORVEL_EXPECT=$expect QUORVEL_FOLDER=$folder_w QUORVEL_WITH_32=$with32 wine "$check_exe" 2>&1); then
+  if ! output=$(QUORVEL_EXPECT=$expect QUORVEL_FOLDER=$folder_w QUORVEL_WITH_32=$with32 wine64_program "$check_exe" 2>&1); then
     printf '%s\n' "$output"
     check "the $expect state is not as expected"
   fi
@@ -96,10 +96,10 @@ snapshot() {
 sample="$work/sample"
 mkdir -p "$sample"
 for name in a.txt b.TXT c.doc; do echo "$name" >"$sample/$name"; done
-sample_w=$(winepath -w "$sample")
+sample_w=$(wine64_program winepath -w "$sample")
 use_host() {
   local host=$1 dll=$2 out="$work/host.out"
-  if ! wine "$host" "$sample_w" a.txt >"$out" 2>&1 </dev/null; then
+  if ! wine64_program "$host" "$sample_w" a.txt >"$out" 2>&1 </dev/null; then
     cat "$out"
     check "$(basename "$host") ($dll) failed"
     return
@@ -113,13 +113,13 @@ use_host() {
 # The shell's own bits (folder view settings and the like) are written by the
 # first run of the host, and a restart writes its own; let both happen before
 # the first snapshot.
-wine "$host64" "$sample_w" a.txt >/dev/null 2>&1 </dev/null || true
-wine wineboot -r </dev/null >/dev/null 2>&1 || true
+wine64_program "$host64" "$sample_w" a.txt >/dev/null 2>&1 </dev/null || true
+wine64_program wineboot -r </dev/null >/dev/null 2>&1 || true
 snapshot before
 
 echo "== 1. silent install"
 status=0
-wine "$setup" /S </dev/null >/dev/null 2>&1 || status=$?
+wine64_program "$setup" /S </dev/null >/dev/null 2>&1 || status=$?
 [ $status -eq 0 ] || check "the setup exited with $status"
 expected_files="quorvel.dll uninstall.exe"
 [ $with32 = 1 ] && expected_files="quorvel.dll quorvel32.dll uninstall.exe"
@@ -133,7 +133,7 @@ use_host "$host64" quorvel.dll
 
 echo "== 3. a second run repairs in place"
 status=0
-wine "$setup" /S </dev/null >/dev/null 2>&1 || status=$?
+wine64_program "$setup" /S </dev/null >/dev/null 2>&1 || status=$?
 [ $status -eq 0 ] || check "the second run exited with $status"
 actual_files=$(ls "$folder" 2>/dev/null | LC_ALL=C sort | paste -sd ' ')
 [ "$actual_files" = "$expected_files" ] || check "after the second run the folder holds \"$actual_files\""
@@ -148,20 +148,20 @@ echo "== 3b. a run while a program keeps quorvel.dll loaded"
 # exit code 3010 (Wine hands the shell its low 8 bits: 194).
 ready="$work/held.ready"
 stop="$work/held.stop"
-wine "$hold_exe" "$folder_w\\quorvel.dll" "$(winepath -w "$work")\\held.ready" "$(winepath -w "$work")\\held.stop" \
+wine64_program "$hold_exe" "$folder_w\\quorvel.dll" "$(wine64_program winepath -w "$work")\\held.ready" "$(wine64_program winepath -w "$work")\\held.stop" \
   </dev/null >/dev/null 2>&1 &
 holder=$!
 for _ in $(seq 1 100); do [ -e "$ready" ] && break; sleep 0.2; done
 [ -e "$ready" ] || check "hold-library.exe did not load quorvel.dll"
 status=0
-wine "$setup" /S </dev/null >/dev/null 2>&1 || status=$?
+wine64_program "$setup" /S </dev/null >/dev/null 2>&1 || status=$?
 [ $status -eq $((3010 % 256)) ] || check "the run over a DLL in use exited with $status, not 3010 (restart needed)"
 touch "$stop"
 wait $holder || check "hold-library.exe failed"
 # A restart: the waiting copy takes the DLL's place and is registered; the
 # second one removes the registration helper that ran once.
-wine wineboot -r </dev/null >/dev/null 2>&1 || check "wineboot -r failed"
-wine wineboot -r </dev/null >/dev/null 2>&1 || check "wineboot -r failed"
+wine64_program wineboot -r </dev/null >/dev/null 2>&1 || check "wineboot -r failed"
+wine64_program wineboot -r </dev/null >/dev/null 2>&1 || check "wineboot -r failed"
 actual_files=$(ls "$folder" 2>/dev/null | LC_ALL=C sort | paste -sd ' ')
 [ "$actual_files" = "$expected_files" ] || check "after the restart the folder holds \"$actual_files\""
 run_check installed
@@ -173,7 +173,7 @@ quiet=$(wine64_program reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion
 uninstaller=$(printf '%s' "$quiet" | sed -n 's/^"\([^"]*\)" \/S$/\1/p')
 [ -n "$uninstaller" ] || check "no quiet uninstall command of the form \"...\" /S: $quiet"
 status=0
-wine "$uninstaller" /S </dev/null >/dev/null 2>&1 || status=$?
+wine64_program "$uninstaller" /S </dev/null >/dev/null 2>&1 || status=$?
 [ $status -eq 0 ] || check "the uninstaller exited with $status"
 # The uninstaller hands over to its copy in the temporary folder, which does
 # the work and ends on its own.
@@ -210,7 +210,7 @@ fi
 
 echo "== 5. a DLL that cannot be registered"
 status=0
-wine "$refusing" /S </dev/null >/dev/null 2>&1 || status=$?
+wine64_program "$refusing" /S </dev/null >/dev/null 2>&1 || status=$?
 [ $status -eq 2 ] || check "the setup with a DLL that cannot be registered exited with $status, not 2"
 [ ! -e "$folder" ] || check "the failed setup left $(ls "$folder" | paste -sd ' ')"
 run_check removed

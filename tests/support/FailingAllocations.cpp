@@ -1,5 +1,6 @@
 #include "tests/support/FailingAllocations.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <new>
 
@@ -8,6 +9,7 @@ namespace {
 // Allocations left before they fail; negative: none fails.
 int g_allocationsBeforeFailure = -1;
 bool g_allocationFailed = false;
+std::atomic<long> g_allocations{0};
 
 void* Allocate(std::size_t size) {
   if (g_allocationsBeforeFailure == 0) {
@@ -15,6 +17,7 @@ void* Allocate(std::size_t size) {
     throw std::bad_alloc();
   }
   if (g_allocationsBeforeFailure > 0) --g_allocationsBeforeFailure;
+  g_allocations.fetch_add(1, std::memory_order_relaxed);
   void* memory = std::malloc(size == 0 ? 1 : size);
   if (memory == nullptr) throw std::bad_alloc();
   return memory;
@@ -47,5 +50,9 @@ CFailingAllocations::CFailingAllocations(int count) noexcept {
 CFailingAllocations::~CFailingAllocations() { g_allocationsBeforeFailure = -1; }
 
 bool CFailingAllocations::Failed() noexcept { return g_allocationFailed; }
+
+CAllocationCounter::CAllocationCounter() noexcept : m_start(g_allocations.load(std::memory_order_relaxed)) {}
+
+long CAllocationCounter::Count() const noexcept { return g_allocations.load(std::memory_order_relaxed) - m_start; }
 
 }  // namespace quorvel

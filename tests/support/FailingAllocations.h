@@ -1,7 +1,7 @@
 // Makes operator new fail on purpose, for tests of what running out of memory
-// does. The program that includes this links FailingAllocations.cpp, which
-// replaces operator new and delete for the whole program, so such tests have
-// an executable of their own.
+// does, and counts the allocations made through it. The program that includes
+// this links FailingAllocations.cpp, which replaces operator new and delete
+// for the whole program, so such tests have an executable of their own.
 #pragma once
 
 namespace quorvel {
@@ -17,6 +17,19 @@ class CFailingAllocations {
 
   // Whether an allocation has been refused since the scope began.
   static bool Failed() noexcept;
+};
+
+// Counts the allocations made through operator new while it lives.
+class CAllocationCounter {
+ public:
+  CAllocationCounter() noexcept;
+  CAllocationCounter(const CAllocationCounter&) = delete;
+  CAllocationCounter& operator=(const CAllocationCounter&) = delete;
+
+  long Count() const noexcept;
+
+ private:
+  long m_start;
 };
 
 // Makes `call` with every allocation after its first `count` failing; true

@@ -1,24 +1,35 @@
 // The four exports of quorvel.dll and its entry point. Each export is thin and
 // forwards to the module; none lets an exception reach its caller.
+#include "dll/ModuleState.h"
 #include "platform/WinApi.h"
 #include "server/ClassTable.h"
 #include "server/ModuleRegistration.h"
-#include "server/QuorvelApp.h"
 #include "server/QuorvelModule.h"
 
 using namespace quorvel;
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
+// DllMain runs under the process's loader lock, inside whatever process shows
+// a context menu. It may call only the few kernel32 functions that neither
+// load nor free a library, wait for another thread or call into another
+// library: anything more can deadlock or crash the host. So it loads nothing
+// (the satellite resource library is looked for on the first request for the
+// resource instance, see CQuorvelApp) and, when the process exits (`reserved`
+// non-null), frees and releases nothing either: the other libraries may be
+// gone by then and the platform reclaims the memory, so the static records
+// let go of what they hold without calling it. Only an ordinary unload by
+// FreeLibrary cleans up: it frees the satellite, and the records' destructors
+// that run next release the cached class factory and type information.
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   switch (reason) {
     case DLL_PROCESS_ATTACH:
       DisableThreadLibraryCalls(instance);
-      if (!GetQuorvelApp().StartUp()) {
-        GetQuorvelApp().ShutDown();
-        return FALSE;
-      }
       break;
     case DLL_PROCESS_DETACH:
-      GetQuorvelApp().ShutDown();
+      if (reserved != nullptr) {
+        AbandonStaticRecords();
+      } else {
+        ShutDownStaticRecords();
+      }
       break;
     default:
       break;

@@ -1,13 +1,20 @@
-// The static records of the library, in the order of their construction:
-// the class table, the module object, the application object. (The instance
-// record is constant-initialised, so it is ready before all of them.) They are
-// destroyed in the reverse order: the module runs its clean-up list before the
-// class table releases the cached class factory.
+// The composition of quorvel.dll: its one creatable class and the library's
+// static records, in the order of their construction: the class table, the
+// module object, the application object. (The instance record is
+// constant-initialised, so it is ready before all of them.) Their
+// constructors only fill in fields and create critical sections: nothing that
+// calls into another library while the loader lock is held. They are
+// destroyed in the reverse order: the module runs its clean-up list before
+// the class table releases the cached class factory; at process exit they
+// are abandoned first and their destruction does nothing.
+//
+// This is the one place that knows both the server frame and the handler.
+#include "dll/ModuleState.h"
+
 #include <iterator>
 
 #include "server/ClassTable.h"
 #include "server/ModuleInstances.h"
-#include "server/ModuleRegistration.h"
 #include "server/QuorvelApp.h"
 #include "server/QuorvelModule.h"
 #include "shellext/ResourceInstance.h"
@@ -16,6 +23,9 @@
 namespace quorvel {
 
 namespace {
+
+// The registry script of the class SelecterMenu.
+constexpr UINT kSelecterMenuScriptResource = 103;
 
 HRESULT UpdateSelecterMenuRegistration(BOOL registerClass) noexcept {
   CQuorvelModule* module = QuorvelModule();
@@ -41,7 +51,15 @@ ClassTable& GetClassTable() noexcept { return g_classTable; }
 CQuorvelApp& GetQuorvelApp() noexcept { return g_app; }
 
 // The handler loads its menu bitmap from the resource instance, which start-up
-// may have switched to a satellite resource library.
-HINSTANCE ResourceInstance() noexcept { return GetResourceInstance(); }
+// may switch to a satellite resource library on the first request.
+HINSTANCE ResourceInstance() noexcept { return g_app.ResourceInstance(); }
+
+void ShutDownStaticRecords() noexcept { g_app.ShutDown(); }
+
+void AbandonStaticRecords() noexcept {
+  g_app.Abandon();
+  g_module.Abandon();
+  g_classTable.Abandon();
+}
 
 }  // namespace quorvel
