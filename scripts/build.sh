@@ -1,30 +1,54 @@
 #!/usr/bin/env bash
-# Configures and builds one or both builds into build/<name>.
-#   build.sh [host|windows|all] [TARGET...]
-# With targets, only those are built (and what they need).
+# Configures and builds the builds into build/<name>.
+#   build.sh [host|windows|windows32|all] [TARGET...]
+#     host       native, with the sanitizers: the portable core and its tests
+#     windows    64-bit Windows: quorvel.dll, the tools, the tests, and the
+#                setup program (which also carries windows32's quorvel32.dll,
+#                built first)
+#     windows32  32-bit Windows: quorvel32.dll, the tools, the tests
+#     all        all three
+# With targets, only those are built (and what they need); the setup program
+# is the windows build's target `setup`.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build_root=${QUORVEL_BUILD_ROOT:-$root/build}
 which=${1:-all}
 [ $# -gt 0 ] && shift
-targets=()
-for target in "$@"; do targets+=(--target "$target"); done
+targets=("$@")
 
 configure_and_build() {
   local name=$1
   shift
   local dir="$build_root/$name"
+  local target_args=()
+  for target in "${targets[@]}"; do target_args+=(--target "$target"); done
   # Configuring every time is cheap and picks up folders added since the last run.
   cmake -G Ninja -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-  cmake --build "$dir" "${targets[@]}"
+  cmake --build "$dir" "${target_args[@]}"
+}
+
+windows32() { configure_and_build windows32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake"; }
+
+windows() {
+  # The setup program needs the 32-bit DLL beside the 64-bit one.
+  local wanted=("${targets[@]}")
+  if [ ${#wanted[@]} -eq 0 ] || printf '%s\n' "${wanted[@]}" | grep -qx setup; then
+    targets=(quorvel)
+    windows32
+    targets=("${wanted[@]}")
+  fi
+  configure_and_build windows -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+    -DQUORVEL_DLL32="$build_root/windows32/bin/quorvel32.dll"
 }
 
 case "$which" in
   host) configure_and_build host ;;
-  windows) configure_and_build windows -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" ;;
+  windows) windows ;;
+  windows32) windows32 ;;
   all)
     configure_and_build host
-    configure_and_build windows -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake"
+    windows32
+    windows
     ;;
-  *) echo "usage: build.sh [host|windows|all] [TARGET...]" >&2; exit 2 ;;
+  *) echo "usage: build.sh [host|windows|windows32|all] [TARGET...]" >&2; exit 2 ;;
 esac

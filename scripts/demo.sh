@@ -14,7 +14,8 @@
 #     --build DIR    the Windows build (bin/quorvel.dll, tools/folder-host.exe)
 #     --session DIR  the folder of the Wine session to use (its wineprefix); started if needed
 #     --work DIR     where the sample folder is made (default: the session folder)
-#     --png FILE     save a picture of the folder window afterwards
+#     --png FILE     save a picture of the folder window afterwards, and one of
+#                    the open context menu before the item is chosen (FILE-menu.png)
 #     FOLDER NAME... a Linux folder and the entries of it to right-click, instead of the sample
 # Exits non-zero with a "demo: error:" line on any failure.
 set -euo pipefail
@@ -168,8 +169,9 @@ host_args=()
 bmp=
 if [ -n "$png" ]; then
   bmp="$work/demo-window.bmp"
+  menu_bmp="$work/demo-menu.bmp"
   mkdir -p "$work"
-  host_args+=(--picture "$(wine64_program winepath -w "$bmp")")
+  host_args+=(--picture "$(wine64_program winepath -w "$bmp")" --menu-picture "$(wine64_program winepath -w "$menu_bmp")")
 fi
 report="$work/folder-host.out"
 errors="$work/folder-host.err"
@@ -239,8 +241,10 @@ fi
 
 if [ -n "$png" ]; then
   convert "$bmp" "$png" || fail "cannot convert $bmp to $png"
-  rm -f "$bmp"
+  convert "$menu_bmp" "${png%.png}-menu.png" || fail "cannot convert $menu_bmp"
+  rm -f "$bmp" "$menu_bmp"
   echo "   picture:         $png"
+  echo "   the open menu:   ${png%.png}-menu.png"
 fi
 
 echo

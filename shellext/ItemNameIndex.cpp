@@ -42,12 +42,16 @@ int CItemNameIndex::Find(const CWideString& fileName) const {
 }
 
 size_t CItemNameIndex::Hash::operator()(const CWideString& text) const noexcept {
-  // FNV-1a over the code units.
-  size_t hash = 14695981039346656037ull;
+  // FNV-1a over the code units, with the offset and prime of size_t's width
+  // (the 64-bit ones cut to 32 bits would spread names badly).
+  constexpr bool kWide = sizeof(size_t) == 8;
+  constexpr size_t kOffset = kWide ? static_cast<size_t>(14695981039346656037ull) : static_cast<size_t>(2166136261u);
+  constexpr size_t kPrime = kWide ? static_cast<size_t>(1099511628211ull) : static_cast<size_t>(16777619u);
+  size_t hash = kOffset;
   const char16_t* units = text.GetText();
   for (int32_t i = 0; i < text.GetLength(); ++i) {
     hash ^= units[i];
-    hash *= 1099511628211ull;
+    hash *= kPrime;
   }
   return hash;
 }

@@ -35,7 +35,8 @@ void ReadInsertedItem(HMENU menu, RightClickReport* report) {
 }  // namespace
 
 HRESULT DriveRightClick(IShellExtInit* handler, CFolderWindow& window, IDataObject* dataObject,
-                        RightClickReport* report, std::wstring* error) {
+                        RightClickReport* report, std::wstring* error,
+                        const std::function<HRESULT(HMENU menu, std::wstring* error)>& showMenu) {
   report->initialize = handler->Initialize(window.GetFolderIdList(), dataObject, nullptr);
   if (FAILED(report->initialize)) return Failed(report->initialize, L"Initialize", error);
 
@@ -56,6 +57,10 @@ HRESULT DriveRightClick(IShellExtInit* handler, CFolderWindow& window, IDataObje
     return Failed(E_FAIL, L"the menu shows no item of the handler at its position;", error);
   }
   const UINT commandOffset = report->menuItemId - kFirstCommandId;
+  if (showMenu) {
+    result = showMenu(menu.Get(), error);
+    if (FAILED(result)) return result;
+  }
 
   wchar_t helpW[kHelpBufferUnits] = {};
   report->helpTextW =

@@ -4,6 +4,7 @@
 // forms, and InvokeCommand of the handler's item with the folder window.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/WinApi.h"
@@ -34,8 +35,10 @@ constexpr UINT kShellItemId = 0x7000;
 
 // Runs the right-click. S_OK when every step succeeded; otherwise the failing
 // step's result, with a message in *error. The report holds what each step
-// gave, as far as it got.
+// gave, as far as it got. `showMenu`, when given, gets the filled popup menu
+// before the item is chosen (to show it); its failure ends the right-click.
 HRESULT DriveRightClick(IShellExtInit* handler, CFolderWindow& window, IDataObject* dataObject,
-                        RightClickReport* report, std::wstring* error);
+                        RightClickReport* report, std::wstring* error,
+                        const std::function<HRESULT(HMENU menu, std::wstring* error)>& showMenu = {});
 
 }  // namespace quorvel

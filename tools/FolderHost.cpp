@@ -33,23 +33,26 @@
 #include "platform/WinApi.h"
 #include "tools/ContextMenuDriver.h"
 #include "tools/FolderWindow.h"
+#include "tools/MenuPicture.h"
 #include "tools/ProgramFrame.h"
 
 namespace quorvel {
 namespace {
 
 constexpr wchar_t kUsage[] =
-    L"usage: folder-host.exe [--preselect NAME]... [--picture FILE.bmp] FOLDER NAME...\n"
+    L"usage: folder-host.exe [--preselect NAME]... [--picture FILE.bmp] [--menu-picture FILE.bmp] FOLDER NAME...\n"
     L"  FOLDER              the folder to show in the folder view (a full path)\n"
     L"  NAME                an entry of FOLDER to right-click; the handler gets them in this order\n"
     L"  --preselect NAME    an entry that is selected before the right-click (besides the clicked ones)\n"
-    L"  --picture FILE.bmp  save a picture of the window after the command\n";
+    L"  --picture FILE.bmp  save a picture of the window after the command\n"
+    L"  --menu-picture FILE.bmp  open the context menu at the first entry and save a picture of it first\n";
 
 struct Options {
   std::wstring folder;
   std::vector<std::wstring> clicked;
   std::vector<std::wstring> preselected;
   std::wstring picture;
+  std::wstring menuPicture;
 };
 
 // The handler as the shell gets it: through the class's registration, so
@@ -129,14 +132,39 @@ std::wstring FromAnsi(const std::string& text) {
   return wide;
 }
 
+// Opens the context menu where the user right-clicked: on the entry `name`
+// of the view. The picture shows it over the folder window.
+HRESULT ShowMenuAtEntry(CFolderWindow& window, const std::wstring& name, HMENU menu, const std::wstring& picture,
+                        std::wstring* error) {
+  std::vector<CFolderWindow::ItemState> states;
+  if (FAILED(window.ReadItemStates(&states))) {
+    *error = window.GetError();
+    return E_FAIL;
+  }
+  int index = 0;
+  while (index < static_cast<int>(states.size()) && states[index].name != name) ++index;
+  RECT item = {};
+  item.left = LVIR_LABEL;
+  if (index == static_cast<int>(states.size()) ||
+      !SendMessageW(window.GetListView(), LVM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&item))) {
+    *error = L"no item of " + name + L" to open the menu on";
+    return E_FAIL;
+  }
+  POINT at = {(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+  ClientToScreen(window.GetListView(), &at);
+  return SaveOpenMenuPicture(window.GetFrame(), menu, at, picture, error);
+}
+
 bool ParseOptions(int count, wchar_t** arguments, Options* options) {
   std::vector<std::wstring> positional;
   for (int i = 1; i < count; ++i) {
     const std::wstring argument = arguments[i];
-    if (argument == L"--preselect" || argument == L"--picture") {
+    if (argument == L"--preselect" || argument == L"--picture" || argument == L"--menu-picture") {
       if (i + 1 >= count) return false;
       const std::wstring value = arguments[++i];
-      if (argument == L"--picture") {
+      if (argument == L"--menu-picture") {
+        options->menuPicture = value;
+      } else if (argument == L"--picture") {
         options->picture = value;
       } else {
         options->preselected.push_back(value);
@@ -180,7 +208,13 @@ int Run(const Options& options) {
 
   RightClickReport report;
   std::wstring error;
-  const HRESULT result = DriveRightClick(handler.Get(), window, dataObject.Get(), &report, &error);
+  const HRESULT result = DriveRightClick(
+      handler.Get(), window, dataObject.Get(), &report, &error,
+      options.menuPicture.empty() ? std::function<HRESULT(HMENU, std::wstring*)>()
+                                  : [&](HMENU menu, std::wstring* menuError) {
+                                      return ShowMenuAtEntry(window, options.clicked.front(), menu,
+                                                             options.menuPicture, menuError);
+                                    });
   Report(L"initialize", FormatResult(report.initialize));
   if (SUCCEEDED(report.initialize)) Report(L"query-context-menu", FormatResult(report.queryContextMenu));
   if (report.menuItemCount > 0) {
@@ -189,6 +223,7 @@ int Run(const Options& options) {
   }
   if (SUCCEEDED(report.helpTextW)) Report(L"help-text-w", report.helpW);
   if (SUCCEEDED(report.helpTextA)) Report(L"help-text-a", FromAnsi(report.helpA));
+  if (!options.menuPicture.empty() && SUCCEEDED(report.helpTextA)) Report(L"menu-picture", options.menuPicture);
   if (SUCCEEDED(report.helpTextA)) Report(L"invoke-command", FormatResult(report.invokeCommand));
   if (FAILED(result)) return Fail(error);
   handler.Reset();  // the shell lets the handler go once its menu is closed

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "QuorvelVersion.h"
 #include "platform/ScopedHandles.h"
 #include "platform/WinApi.h"
 #include "tests/support/TempFolder.h"
@@ -106,7 +107,7 @@ TEST_F(FolderHost, ReportsTheRightClickAndSavesAPicture) {
       "view-items: 5",
       "clicked: a.txt",
       "server: " + CTempFolder::Narrow(WinePath(QUORVEL_DLL)),
-      "server-version: 1.0.0.0",
+      "server-version: " QUORVEL_VERSION_TEXT,
       "initialize: 0x00000000",
       "query-context-menu: 0x00000001",
       "menu-item: Select All .txt Files",
@@ -179,6 +180,43 @@ TEST(FolderHostUnregistered, CannotCreateTheHandler) {
   EXPECT_EQ(1u, run.exitCode);
   EXPECT_NE(std::string::npos, run.err.find("cannot create the handler: 0x80040154")) << run.err;
   EXPECT_EQ("clicked: a.txt", run.out.empty() ? "" : run.out.back());
+}
+
+// The open context menu pictured over the window before the item is chosen:
+// the item's bitmap (its blue tick) shows in it, and not in the window's own
+// picture taken afterwards.
+TEST_F(FolderHost, PicturesTheOpenMenu) {
+  CTempFolder folder;
+  for (const wchar_t* name : {L"a.txt", L"b.doc"}) folder.AddFile(name);
+  CTempFolder scratch;
+  const std::wstring menuPicture = scratch.PathOf(L"menu.bmp");
+  const std::wstring windowPicture = scratch.PathOf(L"window.bmp");
+  const RunResult run = RunHost(L"--menu-picture " + Quoted(menuPicture) + L" --picture " + Quoted(windowPicture) +
+                                    L" " + Quoted(folder.Path()) + L" a.txt",
+                                scratch);
+  ASSERT_EQ(0u, run.exitCode) << run.err;
+  EXPECT_NE(run.out.end(), std::find(run.out.begin(), run.out.end(), "menu-picture: " + CTempFolder::Narrow(menuPicture)));
+  EXPECT_NE(run.out.end(), std::find(run.out.begin(), run.out.end(), "selected: a.txt")) << "the item was still chosen";
+
+  auto tickPixels = [](const std::wstring& path) {
+    const std::string bytes = ReadAll(path);
+    size_t count = 0;
+    if (bytes.size() <= sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)) return count;
+    const auto* file = reinterpret_cast<const BITMAPFILEHEADER*>(bytes.data());
+    const auto* info = reinterpret_cast<const BITMAPINFOHEADER*>(bytes.data() + sizeof(BITMAPFILEHEADER));
+    EXPECT_EQ(0x4D42, file->bfType);
+    EXPECT_EQ(24, info->biBitCount);
+    EXPECT_EQ(bytes.size(), file->bfSize);
+    const COLORREF tickBody = RGB(0x2F, 0x74, 0xC0);  // resources/MenuBitmap.txt
+    for (size_t i = file->bfOffBits; i + 2 < bytes.size(); i += 3) {
+      const COLORREF pixel = RGB(static_cast<unsigned char>(bytes[i + 2]), static_cast<unsigned char>(bytes[i + 1]),
+                                 static_cast<unsigned char>(bytes[i]));
+      if (pixel == tickBody) ++count;
+    }
+    return count;
+  };
+  EXPECT_GE(tickPixels(menuPicture), 3u) << "no menu item with its bitmap in the picture";
+  EXPECT_EQ(0u, tickPixels(windowPicture)) << "the menu is still open after the command";
 }
 
 }  // namespace

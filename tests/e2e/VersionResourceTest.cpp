@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "QuorvelVersion.h"
 #include "platform/WinApi.h"
 #include "tests/support/WinePath.h"
 
@@ -41,14 +42,20 @@ TEST_F(VersionResource, NamesTheProductItsVersionAndCopyright) {
   ASSERT_TRUE(VerQueryValueW(m_block.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
   ASSERT_EQ(sizeof(VS_FIXEDFILEINFO), size);
   EXPECT_EQ(0xFEEF04BDu, fixed->dwSignature);
-  EXPECT_EQ(MAKELONG(0, 1), fixed->dwFileVersionMS);  // 1.0
-  EXPECT_EQ(0u, fixed->dwFileVersionLS);              // .0.0
+  const WORD parts[] = {QUORVEL_VERSION};
+  EXPECT_EQ(MAKELONG(parts[1], parts[0]), fixed->dwFileVersionMS);
+  EXPECT_EQ(MAKELONG(parts[3], parts[2]), fixed->dwFileVersionLS);
+  EXPECT_EQ(fixed->dwFileVersionMS, fixed->dwProductVersionMS);
+  EXPECT_EQ(fixed->dwFileVersionLS, fixed->dwProductVersionLS);
   EXPECT_EQ(static_cast<DWORD>(VFT_DLL), fixed->dwFileType);
 
   EXPECT_EQ(L"Quorvel", Text(L"ProductName"));
-  EXPECT_EQ(L"1.0.0.0", Text(L"FileVersion"));
-  EXPECT_EQ(L"1.0.0.0", Text(L"ProductVersion"));
-  EXPECT_EQ(L"quorvel.dll", Text(L"OriginalFilename"));
+  const std::wstring version = std::to_wstring(parts[0]) + L"." + std::to_wstring(parts[1]) + L"." +
+                                std::to_wstring(parts[2]) + L"." + std::to_wstring(parts[3]);
+  EXPECT_EQ(version, Text(L"FileVersion"));
+  EXPECT_EQ(version, Text(L"ProductVersion"));
+  EXPECT_EQ(L"" QUORVEL_VERSION_TEXT, version);
+  EXPECT_EQ(L"" QUORVEL_FILE_NAME, Text(L"OriginalFilename"));
   EXPECT_NE(std::wstring::npos, Text(L"FileDescription").find(L"Select All")) << "a description a user recognises";
   EXPECT_EQ(0u, Text(L"LegalCopyright").rfind(L"Copyright", 0));
 

@@ -36,10 +36,14 @@ inline bool NameBefore(const std::wstring& left, const std::wstring& right) {
 
 class CRealRegistryView : public IRegistryView {
  public:
+  // `view`: 0 for the process's own registry view, or KEY_WOW64_64KEY /
+  // KEY_WOW64_32KEY for the 64-bit or 32-bit one.
+  explicit CRealRegistryView(REGSAM view = 0) : m_access(KEY_READ | view) {}
+
   std::vector<std::string> DumpSubtree(HKEY root, const std::u16string& path) override {
     std::vector<std::string> lines;
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, AsWide(path.c_str()), 0, KEY_READ, &key) != ERROR_SUCCESS) return lines;
+    if (RegOpenKeyExW(root, AsWide(path.c_str()), 0, m_access, &key) != ERROR_SUCCESS) return lines;
     DumpKey(key, CMemoryRegistry::RootLabel(root) + "\\" + AsciiText(path), &lines);
     RegCloseKey(key);
     return lines;
@@ -47,7 +51,7 @@ class CRealRegistryView : public IRegistryView {
 
   std::string DescribeValueAt(HKEY root, const std::u16string& path, const std::u16string& name) override {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, AsWide(path.c_str()), 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
+    if (RegOpenKeyExW(root, AsWide(path.c_str()), 0, m_access, &key) != ERROR_SUCCESS) return "";
     DWORD type = 0;
     DWORD size = 0;
     std::string line;
@@ -65,13 +69,13 @@ class CRealRegistryView : public IRegistryView {
 
   bool HasKey(HKEY root, const std::u16string& path) override {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, AsWide(path.c_str()), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExW(root, AsWide(path.c_str()), 0, m_access, &key) != ERROR_SUCCESS) return false;
     RegCloseKey(key);
     return true;
   }
 
  private:
-  static void DumpKey(HKEY key, const std::string& label, std::vector<std::string>* lines) {
+  void DumpKey(HKEY key, const std::string& label, std::vector<std::string>* lines) {
     lines->push_back(label);
     struct Value {
       std::wstring name;
@@ -109,11 +113,13 @@ class CRealRegistryView : public IRegistryView {
     std::sort(subkeys.begin(), subkeys.end(), NameBefore);
     for (const std::wstring& name : subkeys) {
       HKEY subkey = nullptr;
-      if (RegOpenKeyExW(key, name.c_str(), 0, KEY_READ, &subkey) != ERROR_SUCCESS) continue;
+      if (RegOpenKeyExW(key, name.c_str(), 0, m_access, &subkey) != ERROR_SUCCESS) continue;
       DumpKey(subkey, label + "\\" + PrintableName(name), lines);
       RegCloseKey(subkey);
     }
   }
+
+  REGSAM m_access;
 };
 
 inline bool CreateRealKey(HKEY root, const std::wstring& path) {

@@ -16,6 +16,7 @@
 #include "tests/support/RegistrationTable.h"
 #include "tests/support/ServerLibrary.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/TypeLibraryKind.h"
 
 namespace quorvel {
 namespace {
@@ -83,8 +84,8 @@ bool TypeLibraryIsRegistered() {
 std::wstring RegisteredTypeLibraryPath() {
   wchar_t path[MAX_PATH] = {};
   LONG size = sizeof(path);
-  if (RegQueryValueW(HKEY_CLASSES_ROOT, L"TypeLib\\{3F8E1A7C-5D2B-4C69-9E04-B7A1C3D5E2F8}\\1.0\\0\\win64", path,
-                     &size) != ERROR_SUCCESS) {
+  const std::wstring key = std::wstring(L"TypeLib\\{3F8E1A7C-5D2B-4C69-9E04-B7A1C3D5E2F8}\\1.0\\0\\") + kTypeLibPlatformKey;
+  if (RegQueryValueW(HKEY_CLASSES_ROOT, key.c_str(), path, &size) != ERROR_SUCCESS) {
     return L"";
   }
   return path;
@@ -282,7 +283,7 @@ TEST_F(ComServer, RegistrationKeepsTheCallersThreadLocaleAndStopsAtTheFirstFailu
 
   // With the type library gone, removal fails at that step and the AppID
   // script, the last step, is not run.
-  ASSERT_EQ(S_OK, UnRegisterTypeLib(LIBID_QuorvelLib, 1, 0, 0, SYS_WIN64));
+  ASSERT_EQ(S_OK, UnRegisterTypeLib(LIBID_QuorvelLib, 1, 0, 0, kTypeLibSysKind));
   EXPECT_TRUE(FAILED(server.UnregisterServer()));
   EXPECT_EQ(kGerman, GetThreadLocale());
   CRealRegistryView registry;

@@ -6,6 +6,7 @@
 #include "Quorvel.h"
 #include "platform/ScopedComPtr.h"
 #include "platform/WinApi.h"
+#include "tests/support/TypeLibraryKind.h"
 #include "server/QuorvelModule.h"
 #include "server/TypeInfoHolder.h"
 
@@ -21,7 +22,7 @@ class TypeInfoHolder : public ::testing::Test {
     ASSERT_EQ(S_OK, RegisterTypeLib(library.Get(), const_cast<LPOLESTR>(QUORVEL_TYPELIB_PATH), nullptr));
   }
   void TearDown() override {
-    EXPECT_EQ(S_OK, UnRegisterTypeLib(LIBID_QuorvelLib, 1, 0, 0, SYS_WIN64));
+    EXPECT_EQ(S_OK, UnRegisterTypeLib(LIBID_QuorvelLib, 1, 0, 0, kTypeLibSysKind));
     CoUninitialize();
   }
 
@@ -64,7 +65,7 @@ TEST_F(TypeInfoHolder, LoadsOnceCachesNamesAndIsReleasedByTheModulesCleanup) {
 }
 
 TEST_F(TypeInfoHolder, NothingIsCachedWhileTheLibraryCannotBeLoaded) {
-  ASSERT_EQ(S_OK, UnRegisterTypeLib(LIBID_QuorvelLib, 1, 0, 0, SYS_WIN64));
+  ASSERT_EQ(S_OK, UnRegisterTypeLib(LIBID_QuorvelLib, 1, 0, 0, kTypeLibSysKind));
   const HRESULT notRegistered = m_holder.LoadTypeInfo(0);
   EXPECT_TRUE(FAILED(notRegistered));
   EXPECT_EQ(nullptr, m_holder.CachedTypeInfo());

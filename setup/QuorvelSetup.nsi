@@ -1,0 +1,260 @@
+; The setup program: installs quorvel.dll (64-bit Windows only) and
+; quorvel32.dll into one folder, registers each through its own
+; DllRegisterServer in its own registry view, and lists the product among the
+; installed programs with an uninstaller. Built by the build:
+;
+;   makensis -DVERSION=1.0.0.0 -DDLL64=<quorvel.dll> -DDLL32=<quorvel32.dll>
+;            -DOUTFILE=<QuorvelSetup-1.0.0.0.exe> QuorvelSetup.nsi
+;
+; -DTARGET_AMD64 builds the same program as a 64-bit one that carries the
+; 64-bit DLL alone (for Wine installations that run no 32-bit programs).
+;
+; Command line: /S silent; /D=FOLDER the folder of a first installation.
+; Exit codes: 0 done, 3010 done but a file in use is replaced at the next
+; restart, 1 cancelled, 2 failed (a file could not be written or a DLL
+; refused registration; a first installation is then taken back).
+
+Unicode true
+!ifdef TARGET_AMD64
+  Target amd64-unicode
+!endif
+
+!include LogicLib.nsh
+!include x64.nsh
+!include Library.nsh
+!include Integration.nsh
+
+!define PRODUCT "Quorvel"
+!define PUBLISHER "Quorvel"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quorvel"
+!define UNINSTALLER "uninstall.exe"
+; A DLL of the same version is written again too: running the setup over an
+; installation repairs it. (An installed DLL of a newer version is kept.)
+!define LIBRARY_INSTALL_EQUAL_VERSION
+
+Name "${PRODUCT} ${VERSION}"
+OutFile "${OUTFILE}"
+RequestExecutionLevel admin
+SetCompressor /SOLID lzma
+ShowInstDetails show
+ShowUninstDetails show
+BrandingText "${PRODUCT} ${VERSION}"
+
+VIProductVersion "${VERSION}"
+VIAddVersionKey /LANG=1033 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=1033 "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT} setup"
+VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) 2026 Quorvel. All rights reserved."
+
+Page directory SkipDirectoryOnUpgrade
+Page instfiles
+UninstPage uninstConfirm
+UninstPage instfiles
+
+Var Upgrade        ; "yes" when an earlier installation is being replaced
+Var Failed         ; "yes" once a step has failed
+
+; The uninstall entry and the program files live in the machine's own
+; bitness: the 64-bit registry view and Program Files on 64-bit Windows.
+!macro UseNativeView
+  !ifndef TARGET_AMD64
+    ${If} ${RunningX64}
+      SetRegView 64
+    ${EndIf}
+  !endif
+!macroend
+
+Function .onInit
+  !insertmacro UseNativeView
+  !ifndef TARGET_AMD64
+    ${IfNot} ${RunningX64}
+      StrCpy $0 "$PROGRAMFILES\${PRODUCT}"
+    ${Else}
+      StrCpy $0 "$PROGRAMFILES64\${PRODUCT}"
+    ${EndIf}
+  !else
+    StrCpy $0 "$PROGRAMFILES64\${PRODUCT}"
+  !endif
+  StrCpy $Upgrade "no"
+  StrCpy $Failed "no"
+  ; Over an earlier installation: upgrade or repair it where it is.
+  ReadRegStr $1 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $1 != ""
+  ${AndIf} ${FileExists} "$1\${UNINSTALLER}"
+    StrCpy $Upgrade "yes"
+    StrCpy $INSTDIR $1
+  ${ElseIf} $INSTDIR == ""
+    StrCpy $INSTDIR $0
+  ${EndIf}
+FunctionEnd
+
+Function SkipDirectoryOnUpgrade
+  ${If} $Upgrade == "yes"
+    Abort
+  ${EndIf}
+FunctionEnd
+
+; After InstallLib: the DLL was copied and registered, or is replaced and
+; registered at the next restart because it is in use (the reboot flag). Any
+; other error is a failure.
+!macro CheckInstalled FILE
+  ${If} ${Errors}
+  ${AndIfNot} ${RebootFlag}
+    StrCpy $Failed "yes"
+    DetailPrint "Could not install or register ${FILE}."
+  ${EndIf}
+!macroend
+
+Function TakeBackFirstInstallation
+  ; Only a first installation is taken back: an upgrade keeps what the
+  ; earlier one had, repaired as far as it got.
+  ${If} $Upgrade == "no"
+    !ifndef TARGET_AMD64
+      !insertmacro UnInstallLib REGDLL NOTSHARED NOREBOOT_NOTPROTECTED "$INSTDIR\quorvel32.dll"
+      ${If} ${RunningX64}
+        !define LIBRARY_X64
+        !insertmacro UnInstallLib REGDLL NOTSHARED NOREBOOT_NOTPROTECTED "$INSTDIR\quorvel.dll"
+        !undef LIBRARY_X64
+      ${EndIf}
+    !else
+      !insertmacro UnInstallLib REGDLL NOTSHARED NOREBOOT_NOTPROTECTED "$INSTDIR\quorvel.dll"
+    !endif
+    Delete "$INSTDIR\${UNINSTALLER}"
+    RMDir "$INSTDIR"
+  ${EndIf}
+FunctionEnd
+
+Section "Quorvel"
+  ; Every file is written by its full path. The working folder stays outside
+  ; the installation: programs started meanwhile (Wine's services, say)
+  ; inherit it and would keep the folder from being removed.
+  CreateDirectory "$INSTDIR"
+  SetOutPath "$TEMP"
+  !ifndef TARGET_AMD64
+    ${If} ${RunningX64}
+      ; The 64-bit DLL: copied with file-system redirection off and registered
+      ; by the 64-bit regsvr32, which calls its DllRegisterServer.
+      ClearErrors
+      !define LIBRARY_X64
+      !insertmacro InstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "${DLL64}" "$INSTDIR\quorvel.dll" "$INSTDIR"
+      !undef LIBRARY_X64
+      !insertmacro CheckInstalled "quorvel.dll"
+    ${EndIf}
+    ; The 32-bit DLL, registered in this (32-bit) process through its own
+    ; DllRegisterServer: its entries go to the 32-bit view.
+    ${If} $Failed == "no"
+      ClearErrors
+      !insertmacro InstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "${DLL32}" "$INSTDIR\quorvel32.dll" "$INSTDIR"
+      !insertmacro CheckInstalled "quorvel32.dll"
+    ${EndIf}
+  !else
+    ClearErrors
+    !insertmacro InstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "${DLL64}" "$INSTDIR\quorvel.dll" "$INSTDIR"
+    !insertmacro CheckInstalled "quorvel.dll"
+  !endif
+
+  ${If} $Failed == "no"
+    ClearErrors
+    WriteUninstaller "$INSTDIR\${UNINSTALLER}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+    SectionGetSize 0 $0
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+    ${If} ${Errors}
+      StrCpy $Failed "yes"
+      DetailPrint "Could not write the uninstaller or its entry among the installed programs."
+    ${EndIf}
+  ${EndIf}
+
+  ; The shell rereads its handlers. (Not through Library.nsh's own notice:
+  ; its plugin call after each registration would hide a failure.)
+  ${NotifyShell_AssocChanged}
+
+  ${If} $Failed == "yes"
+    Call TakeBackFirstInstallation
+    MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} could not be installed. The details list the step that failed." /SD IDOK
+    SetErrorLevel 2
+    Abort
+  ${EndIf}
+SectionEnd
+
+Function .onInstSuccess
+  ${If} ${RebootFlag}
+    SetErrorLevel 3010
+    MessageBox MB_YESNO|MB_ICONINFORMATION \
+      "${PRODUCT} is in use (Explorer keeps it loaded). The new version takes its place when Windows restarts.$\n$\nRestart now?" \
+      /SD IDNO IDNO done
+    Reboot
+    done:
+  ${EndIf}
+FunctionEnd
+
+Function un.onInit
+  !insertmacro UseNativeView
+  StrCpy $Failed "no"
+FunctionEnd
+
+; After UnInstallLib: a DLL that refused removal from the registry is
+; reported; the files go either way.
+!macro CheckRemoved FILE
+  ${If} ${Errors}
+    StrCpy $Failed "yes"
+    DetailPrint "${FILE} could not be unregistered."
+  ${EndIf}
+!macroend
+
+Section "Uninstall"
+  ${If} ${FileExists} "$INSTDIR\quorvel32.dll"
+    ClearErrors
+    !insertmacro UnInstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "$INSTDIR\quorvel32.dll"
+    !insertmacro CheckRemoved "quorvel32.dll"
+  ${EndIf}
+  !ifndef TARGET_AMD64
+    ${If} ${RunningX64}
+      ; Unregistered by the 64-bit regsvr32, which calls its DllUnregisterServer.
+      !define LIBRARY_X64
+      ${If} ${FileExists} "$INSTDIR\quorvel.dll"
+        ClearErrors
+        !insertmacro UnInstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "$INSTDIR\quorvel.dll"
+        !insertmacro CheckRemoved "quorvel.dll"
+      ${EndIf}
+      !undef LIBRARY_X64
+    ${EndIf}
+  !else
+    ${If} ${FileExists} "$INSTDIR\quorvel.dll"
+      ClearErrors
+      !insertmacro UnInstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "$INSTDIR\quorvel.dll"
+      !insertmacro CheckRemoved "quorvel.dll"
+    ${EndIf}
+  !endif
+  Delete "$INSTDIR\${UNINSTALLER}"
+  RMDir /REBOOTOK "$INSTDIR"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  ${NotifyShell_AssocChanged}
+
+  ${If} $Failed == "yes"
+    MessageBox MB_OK|MB_ICONEXCLAMATION \
+      "${PRODUCT} was removed, but not every part of it could be unregistered. The details list which." /SD IDOK
+    SetErrorLevel 2
+  ${EndIf}
+SectionEnd
+
+Function un.onUninstSuccess
+  ${If} ${RebootFlag}
+  ${AndIf} $Failed == "no"
+    SetErrorLevel 3010
+    MessageBox MB_YESNO|MB_ICONINFORMATION \
+      "${PRODUCT} is in use (Explorer keeps it loaded). Its files are removed when Windows restarts.$\n$\nRestart now?" \
+      /SD IDNO IDNO done
+    Reboot
+    done:
+  ${EndIf}
+FunctionEnd
