@@ -1,10 +1,11 @@
 # Sourced by every script that runs Windows programs in a Wine prefix.
 # Everything here is 64-bit, and runs through Wine's 64-bit loader rather than
-# the `wine` command: with wine32 installed, `wine reg` and `wine regsvr32`
-# start the 32-bit builds, which read and write the 32-bit registry view (a
-# 64-bit DLL registers in the 64-bit view); and on a kernel that cannot run
-# 32-bit programs, `wine`, `wineboot` and `winepath` fail outright once wine32
-# is installed ("Exec format error"). The 64-bit loader works in every case.
+# the `wine` command: with wine32 installed, the platform's reg and regsvr32
+# started through `wine` are the 32-bit builds, which read and write the
+# 32-bit registry view (a 64-bit DLL registers in the 64-bit view); and on a
+# kernel that cannot run 32-bit programs, `wine`, `wineboot` and `winepath`
+# fail outright once wine32 is installed ("Exec format error"). The 64-bit
+# loader works in every case.
 wine64_loader=/usr/lib/wine/wine64
 [ -x "$wine64_loader" ] || wine64_loader=$(command -v wine64 || command -v wine)
 
