@@ -30,10 +30,13 @@ CItemNameIndex::CItemNameIndex(HWND listView) {
   if (count > 0) m_firstIndex.reserve(static_cast<size_t>(count));
   CWideString name;
   for (int index = 0; index < count; ++index) {
-    if (!ReadItemFileName(listView, index, &name)) continue;
-    // A later item showing the same name leaves the first in place.
-    m_firstIndex.try_emplace(std::move(name), index);
+    if (ReadItemFileName(listView, index, &name)) Add(std::move(name), index);
   }
+}
+
+void CItemNameIndex::Add(CWideString fileName, int index) {
+  // A later item showing the same name leaves the first in place.
+  m_firstIndex.try_emplace(std::move(fileName), index);
 }
 
 int CItemNameIndex::Find(const CWideString& fileName) const {

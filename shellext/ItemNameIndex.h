@@ -23,7 +23,13 @@ bool ReadItemFileName(HWND listView, int index, CWideString* fileName);
 // walk per name.
 class CItemNameIndex {
  public:
+  CItemNameIndex() = default;
   explicit CItemNameIndex(HWND listView);
+
+  // Records that item `index` shows `fileName`, unless an earlier item shows
+  // it already.
+  void Add(CWideString fileName, int index);
+  bool IsEmpty() const noexcept { return m_firstIndex.empty(); }
 
   // The index of the first item that shows exactly `fileName` (letter case
   // included), or -1.
