@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "path/Path.h"
+#include "shellext/FolderListing.h"
 
 namespace quorvel {
 
@@ -53,6 +54,18 @@ size_t CItemNameIndex::Hash::operator()(const CWideString& text) const noexcept 
     hash *= 1099511628211ull;
   }
   return hash;
+}
+
+std::vector<int> ItemsOfMatchingEntries(const CItemNameIndex& items, const CWideString& folder,
+                                        const CWideString& pattern) {
+  std::vector<int> indexes;
+  CFolderListing listing(folder, pattern);
+  CWideString name;
+  while (listing.Next(&name)) {
+    const int index = items.Find(name);
+    if (index != -1) indexes.push_back(index);
+  }
+  return indexes;
 }
 
 }  // namespace quorvel

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <unordered_map>
+#include <vector>
 
 #include "base/WideString.h"
 #include "platform/WinApi.h"
@@ -42,5 +43,10 @@ class CItemNameIndex {
 
   std::unordered_map<CWideString, int, Hash> m_firstIndex;
 };
+
+// The item of each entry of `folder` (ending in a backslash) that matches
+// `pattern`, in listing order; entries no item shows are passed over.
+std::vector<int> ItemsOfMatchingEntries(const CItemNameIndex& items, const CWideString& folder,
+                                        const CWideString& pattern);
 
 }  // namespace quorvel

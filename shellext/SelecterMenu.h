@@ -80,18 +80,21 @@ class CSelecterMenu : public CComObjectRootEx<CComSingleThreadModel>,
   // called exactly `fileName`, or -1.
   static int FindItemByName(HWND listView, const CWideString& fileName);
 
-  // Folder scan: clears the list's selection, then selects and focuses the
-  // item of every entry of `folder` that matches `pattern` ("*" + extension),
-  // in listing order. The list is read once for all the entries.
+  // Folder scan: the item of every entry of `folder` that matches `pattern`
+  // ("*" + extension) becomes the list's whole selection, and the item of the
+  // last such entry in listing order takes the focus. The list is read once
+  // for all the entries; the states change with its redrawing suspended and
+  // the focus moved once (shellext/SelectionChanges.h).
   static void SelectMatchingFiles(HWND listView, const CWideString& folder, const CWideString& pattern);
   // Selects and focuses the item that shows `fileName`, if there is one.
   static void SelectItemByName(HWND listView, const CWideString& fileName);
 
   // The folder scan on the shell's view object: if the view shows `folder`
-  // or holds items of it, clears the view's selection, then selects and
-  // focuses the item of every entry of `folder` matching `pattern`, in
-  // listing order, and answers true. Items of other folders are left alone.
-  // Answers false, with nothing changed, for a view that shows neither.
+  // or holds items of it, the item of every entry of `folder` matching
+  // `pattern` becomes the view's whole selection, the last in listing order
+  // focused, as on the list control, and the answer is true. Items of other
+  // folders only lose their selection. Answers false, with nothing changed,
+  // for a view that shows neither.
   static bool SelectMatchingViewItems(IFolderView* view, const CWideString& folder, const CWideString& pattern);
 
  protected:
