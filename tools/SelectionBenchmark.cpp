@@ -43,7 +43,6 @@
 #include "platform/ScopedHandles.h"
 #include "platform/WinApi.h"
 #include "shellext/FolderListing.h"
-#include "shellext/FolderViewItems.h"
 #include "shellext/ItemNameIndex.h"
 #include "shellext/SelecterMenu.h"
 #include "shellext/SelectionChanges.h"
