@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Times the command's folder scan on the platform's folder view under Wine, in
-# one run: the walk of the list per listed entry, the scan as built, and the
-# floor, for folders of 1,000, 5,000 and 20,000 entries of which half match.
-# Prints a table of times with the ratios (b)/(c) and (a)/(b). Takes several
-# minutes: the walk per entry alone needs minutes at 20,000 entries.
-#   benchmark.sh [--runs N] [--sizes A,B,...] [--walk-once-from N] [--on-screen]
+# Times the command on the platform's folder view under Wine, with the folder
+# window on the screen, in one run: on both routes (the list control, the
+# shell's view object) the command as built, the yardstick that selects and
+# focuses each item in turn, and the floor, for folders of 1,000, 5,000 and
+# 20,000 entries of which half match. Prints a table of times and the ratios
+# (b)/(c), (b0)/(b) and the growth of (b) per route. Takes about a quarter of
+# an hour: the yardstick alone needs minutes at 20,000 entries.
+#   benchmark.sh [--runs N] [--sizes A,B,...] [--once-from N] [--with-walk] [--hidden]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=scripts/wine-programs.sh

@@ -195,6 +195,13 @@ echo "   handler:         made by CoCreateInstance from $(facts server), file ve
 echo "   menu item:       \"$menu_item\" (with its $(facts menu-bitmap) bitmap)"
 echo "   help text:       \"$help_w\""
 [ "$help_a" = "$help_w" ] || echo "   help text (ANSI): \"$help_a\""
+case "$(facts view-route)" in
+  view) route="view (the handler's site, service SID_SFolderView, as Explorer gives it)" ;;
+  browser) route="browser (the handler's site, service SID_STopLevelBrowser)" ;;
+  window) route="window (SHELLDLL_DefView > SysListView32 below the window passed to InvokeCommand)" ;;
+  *) route="none: the handler found no folder view" ;;
+esac
+echo "   view route:      $route"
 echo "   chose the item: InvokeCommand returned $(facts invoke-command); the list control now shows"
 facts selected | sed 's/^/     [x] /'
 facts unselected | sed 's/^/     [ ] /'
@@ -231,6 +238,7 @@ if [ "$use_sample" = yes ]; then
     [[ "$selected" != *" $name "* ]] || fail "$name should not be selected"
   done
   [ "$menu_item" = "Select All .txt Files" ] || fail "the menu item should read \"Select All .txt Files\""
+  [ "$(facts view-route)" = view ] || fail "the handler should reach the view through its site, as in Explorer"
   [ "$(facts focused | wc -l)" -eq 1 ] && [[ "$selected" == *" $(facts focused) "* ]] ||
     fail "one selected entry should hold the focus"
   [[ "$selected" != *" notes.txt_old "* ]] || fail "notes.txt_old should not be selected"

@@ -3,8 +3,9 @@
 # platform's folder view shows the folder, the named entries are right-clicked
 # and "Select All <ext> Files" is chosen; the report goes to standard output.
 # quorvel.dll is registered in the build's prefix for the run and removed after.
-#   folder-host.sh [--preselect NAME]... [--png FILE.png] FOLDER NAME...
-# FOLDER is a Linux path; --png saves a picture of the window afterwards.
+#   folder-host.sh [--preselect NAME]... [--png FILE.png] [--site none|view|browser] [--no-window] FOLDER NAME...
+# FOLDER is a Linux path; --png saves a picture of the window afterwards;
+# --site and --no-window choose what the handler is given to reach the view.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=scripts/wine-programs.sh
@@ -18,11 +19,12 @@ png=
 while [ $# -gt 0 ]; do
   case "$1" in
     --png) png=$(realpath -m "${2:?--png needs a file}"); shift 2 ;;
-    --preselect) args+=("$1" "${2:?--preselect needs a name}"); shift 2 ;;
+    --preselect | --site) args+=("$1" "${2:?$1 needs a value}"); shift 2 ;;
+    --no-window) args+=("$1"); shift ;;
     *) break ;;
   esac
 done
-folder=${1:?usage: folder-host.sh [--preselect NAME]... [--png FILE.png] FOLDER NAME...}
+folder=${1:?usage: folder-host.sh [--preselect NAME]... [--png FILE.png] [--site none|view|browser] [--no-window] FOLDER NAME...}
 shift
 [ -d "$folder" ] || { echo "folder-host.sh: no such folder: $folder" >&2; exit 1; }
 

@@ -1,8 +1,8 @@
 // Carrying out the command: the folder's matching entries become the list
 // control's selection.
-#include "shellext/FolderListing.h"
 #include "shellext/ItemNameIndex.h"
 #include "shellext/SelecterMenu.h"
+#include "shellext/SelectionChanges.h"
 
 namespace quorvel {
 
@@ -18,23 +18,12 @@ void SelectAndFocusItem(HWND listView, int index) {
 }  // namespace
 
 void CSelecterMenu::SelectMatchingFiles(HWND listView, const CWideString& folder, const CWideString& pattern) {
-  LVITEMW clear = {};
-  clear.stateMask = LVIS_SELECTED;
-  clear.state = 0;
-  SendMessageW(listView, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
-
-  CFolderListing listing(folder, pattern);
-  if (!listing.IsOpen()) return;
   // The list is read once for all entries: looking each one up from the
   // first item again would cost entries x items, minutes for a folder of
   // thousands of photos, with the folder window frozen. The list does not
   // change meanwhile: this runs on the thread that owns it.
   const CItemNameIndex items(listView);
-  CWideString name;
-  while (listing.Next(&name)) {
-    const int index = items.Find(name);
-    if (index != -1) SelectAndFocusItem(listView, index);
-  }
+  SelectListItems(listView, ItemsOfMatchingEntries(items, folder, pattern));
 }
 
 void CSelecterMenu::SelectItemByName(HWND listView, const CWideString& fileName) {

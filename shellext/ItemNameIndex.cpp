@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "path/Path.h"
+#include "shellext/FolderListing.h"
 
 namespace quorvel {
 
@@ -30,10 +31,13 @@ CItemNameIndex::CItemNameIndex(HWND listView) {
   if (count > 0) m_firstIndex.reserve(static_cast<size_t>(count));
   CWideString name;
   for (int index = 0; index < count; ++index) {
-    if (!ReadItemFileName(listView, index, &name)) continue;
-    // A later item showing the same name leaves the first in place.
-    m_firstIndex.try_emplace(std::move(name), index);
+    if (ReadItemFileName(listView, index, &name)) Add(std::move(name), index);
   }
+}
+
+void CItemNameIndex::Add(CWideString fileName, int index) {
+  // A later item showing the same name leaves the first in place.
+  m_firstIndex.try_emplace(std::move(fileName), index);
 }
 
 int CItemNameIndex::Find(const CWideString& fileName) const {
@@ -54,6 +58,18 @@ size_t CItemNameIndex::Hash::operator()(const CWideString& text) const noexcept 
     hash *= kPrime;
   }
   return hash;
+}
+
+std::vector<int> ItemsOfMatchingEntries(const CItemNameIndex& items, const CWideString& folder,
+                                        const CWideString& pattern) {
+  std::vector<int> indexes;
+  CFolderListing listing(folder, pattern);
+  CWideString name;
+  while (listing.Next(&name)) {
+    const int index = items.Find(name);
+    if (index != -1) indexes.push_back(index);
+  }
+  return indexes;
 }
 
 }  // namespace quorvel

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <unordered_map>
+#include <vector>
 
 #include "base/WideString.h"
 #include "platform/WinApi.h"
@@ -23,7 +24,13 @@ bool ReadItemFileName(HWND listView, int index, CWideString* fileName);
 // walk per name.
 class CItemNameIndex {
  public:
+  CItemNameIndex() = default;
   explicit CItemNameIndex(HWND listView);
+
+  // Records that item `index` shows `fileName`, unless an earlier item shows
+  // it already.
+  void Add(CWideString fileName, int index);
+  bool IsEmpty() const noexcept { return m_firstIndex.empty(); }
 
   // The index of the first item that shows exactly `fileName` (letter case
   // included), or -1.
@@ -36,5 +43,10 @@ class CItemNameIndex {
 
   std::unordered_map<CWideString, int, Hash> m_firstIndex;
 };
+
+// The item of each entry of `folder` (ending in a backslash) that matches
+// `pattern`, in listing order; entries no item shows are passed over.
+std::vector<int> ItemsOfMatchingEntries(const CItemNameIndex& items, const CWideString& folder,
+                                        const CWideString& pattern);
 
 }  // namespace quorvel

@@ -8,6 +8,7 @@
 #include "platform/AnsiText.h"
 #include "platform/ScopedStorageMedium.h"
 #include "shellext/ResourceInstance.h"
+#include "shellext/SiteFolderView.h"
 
 namespace quorvel {
 
@@ -42,6 +43,7 @@ const InterfaceEntry* CSelecterMenu::GetInterfaceTable() noexcept {
       {&IID_IDispatch, InterfaceOffset<CSelecterMenu, ISelecterMenu>()},
       {&IID_IShellExtInit, InterfaceOffset<CSelecterMenu, IShellExtInit>()},
       {&IID_IContextMenu, InterfaceOffset<CSelecterMenu, IContextMenu>()},
+      {&IID_IObjectWithSite, InterfaceOffset<CSelecterMenu, IObjectWithSite>()},
       {nullptr, 0},
   };
   return table;
@@ -152,18 +154,38 @@ STDMETHODIMP CSelecterMenu::InvokeCommand(CMINVOKECOMMANDINFO* pici) {
   }
 }
 
+STDMETHODIMP CSelecterMenu::SetSite(IUnknown* pUnkSite) {
+  m_site.Hold(pUnkSite);
+  return S_OK;
+}
+
+STDMETHODIMP CSelecterMenu::GetSite(REFIID riid, void** ppvSite) {
+  if (ppvSite == nullptr) return E_POINTER;
+  *ppvSite = nullptr;
+  if (!m_site) return E_FAIL;
+  return m_site->QueryInterface(riid, ppvSite);
+}
+
 void CSelecterMenu::SelectInFolderWindow(HWND window) const {
   const CWideString extension = m_selection.GetExtension();
   const CWideString folder = m_selection.GetFolder();
-  const HWND listView = FindListView(window);
-  if (listView == nullptr || extension.GetLength() <= 1) return;
+  if (extension.GetLength() <= 1) return;
   // The folder is empty when the first path did not fit the path object; the
   // pattern would then name the root of the current drive, not the folder.
   if (folder.IsEmpty()) return;
-
   CWideString pattern(u"*");
   pattern += extension;
-  SelectMatchingFiles(listView, folder, pattern);
+
+  // Since Windows 7 Explorer's file list is no list control: the view object
+  // that the site leads to comes first, the window classes last. A view that
+  // shows another folder is passed over, and so is any step that fails.
+  using Route = CScopedComPtr<IFolderView> (*)(IUnknown*);
+  for (const Route route : {&FolderViewOfViewService, &FolderViewOfTopLevelBrowser}) {
+    const CScopedComPtr<IFolderView> view = route(m_site.Get());
+    if (view && SelectMatchingViewItems(view.Get(), folder, pattern)) return;
+  }
+  const HWND listView = FindListView(window);
+  if (listView != nullptr) SelectMatchingFiles(listView, folder, pattern);
 }
 
 }  // namespace quorvel

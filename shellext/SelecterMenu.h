@@ -1,8 +1,11 @@
 // CSelecterMenu: the context-menu handler for files. The shell makes one per
-// right-click, hands it the selected items (IShellExtInit), lets it add the
-// item "Select All <ext> Files" (IContextMenu), and calls it back when the
-// item is chosen; it then selects, in the folder window's list control, every
-// entry of the folder with the most frequent extension of the selection.
+// right-click, hands it the selected items (IShellExtInit) and its site
+// (IObjectWithSite), lets it add the item "Select All <ext> Files"
+// (IContextMenu), and calls it back when the item is chosen; it then selects,
+// in the folder window, every entry of the folder with the most frequent
+// extension of the selection. The folder view is reached through the site's
+// services where the host offers them (today's Explorer and file dialogs),
+// otherwise through the list control below the invoking window.
 //
 // The object is abstract: it is made in one of the creatable forms of
 // server/ComObject.h, through CreateObject.
@@ -25,7 +28,8 @@ class CSelecterMenu : public CComObjectRootEx<CComSingleThreadModel>,
                       public IShellExtInit,
                       public IContextMenu,
                       public IDispatchImpl<ISelecterMenu, &IID_ISelecterMenu, &LIBID_QuorvelLib, 1, 0,
-                                           CComTypeInfoHolder> {
+                                           CComTypeInfoHolder>,
+                      public IObjectWithSite {
  public:
   static constexpr UINT kMaxSelectedFiles = 250;
   static constexpr UINT kPathBufferUnits = 32767;
@@ -48,15 +52,23 @@ class CSelecterMenu : public CComObjectRootEx<CComSingleThreadModel>,
   // 0 and adds nothing under CMF_DEFAULTONLY.
   STDMETHOD(QueryContextMenu)(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast, UINT uFlags) override;
 
-  // Command offset 0: selects the matching entries in the folder window
-  // below pici->hwnd; S_OK whether or not a list control was found. A verb
-  // string gives E_INVALIDARG, any other offset S_OK with nothing done.
+  // Command offset 0: selects the matching entries in the folder view that
+  // the site leads to (its SID_SFolderView service, else its top-level
+  // browser's active view), provided that view shows the selection's folder
+  // or items of it; otherwise in the list control below pici->hwnd. S_OK
+  // whether or not a view was found. A verb string gives E_INVALIDARG, any
+  // other offset S_OK with nothing done.
   STDMETHOD(InvokeCommand)(CMINVOKECOMMANDINFO* pici) override;
 
   // The help text for command offset 0, as GCS_HELPTEXTW (UTF-16) or
   // GCS_HELPTEXTA (the thread's ANSI code page), cut to cchMax - 1
   // characters and a terminator: S_OK. Anything else: E_INVALIDARG.
   STDMETHOD(GetCommandString)(UINT_PTR idCmd, UINT uType, UINT* pReserved, CHAR* pszName, UINT cchMax) override;
+
+  // Holds `pUnkSite` (null: none), letting the site held before go. S_OK.
+  STDMETHOD(SetSite)(IUnknown* pUnkSite) override;
+  // The held site as `riid`; E_FAIL with *ppvSite null when none is held.
+  STDMETHOD(GetSite)(REFIID riid, void** ppvSite) override;
 
   // Folder view location: the list control of the folder view at or below
   // `start`, or null.
@@ -68,16 +80,26 @@ class CSelecterMenu : public CComObjectRootEx<CComSingleThreadModel>,
   // called exactly `fileName`, or -1.
   static int FindItemByName(HWND listView, const CWideString& fileName);
 
-  // Folder scan: clears the list's selection, then selects and focuses the
-  // item of every entry of `folder` that matches `pattern` ("*" + extension),
-  // in listing order. The list is read once for all the entries.
+  // Folder scan: the item of every entry of `folder` that matches `pattern`
+  // ("*" + extension) becomes the list's whole selection, and the item of the
+  // last such entry in listing order takes the focus. The list is read once
+  // for all the entries; the states change with its redrawing suspended and
+  // the focus moved once (shellext/SelectionChanges.h).
   static void SelectMatchingFiles(HWND listView, const CWideString& folder, const CWideString& pattern);
   // Selects and focuses the item that shows `fileName`, if there is one.
   static void SelectItemByName(HWND listView, const CWideString& fileName);
 
+  // The folder scan on the shell's view object: if the view shows `folder`
+  // or holds items of it, the item of every entry of `folder` matching
+  // `pattern` becomes the view's whole selection, the last in listing order
+  // focused, as on the list control, and the answer is true. Items of other
+  // folders only lose their selection. Answers false, with nothing changed,
+  // for a view that shows neither.
+  static bool SelectMatchingViewItems(IFolderView* view, const CWideString& folder, const CWideString& pattern);
+
  protected:
   CSelecterMenu() noexcept;
-  ~CSelecterMenu() = default;  // releases the data object, frees the bitmap
+  ~CSelecterMenu() = default;  // releases the site and the data object, frees the bitmap
 
  private:
   HRESULT ReadSelection(IDataObject* dataObject);
@@ -88,6 +110,7 @@ class CSelecterMenu : public CComObjectRootEx<CComSingleThreadModel>,
   SelectionProcessor m_selection;
   CScopedComPtr<IDataObject> m_dataObject;
   CScopedBitmap m_menuBitmap;
+  CScopedComPtr<IUnknown> m_site;  // the last SetSite's, until SetSite(NULL)
 };
 
 }  // namespace quorvel

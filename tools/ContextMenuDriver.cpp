@@ -32,13 +32,53 @@ void ReadInsertedItem(HMENU menu, RightClickReport* report) {
   }
 }
 
+// The site given to a handler, taken back (SetSite(NULL)) when the
+// right-click ends, however it ends.
+class CGivenSite {
+ public:
+  CGivenSite() = default;
+  CGivenSite(const CGivenSite&) = delete;
+  CGivenSite& operator=(const CGivenSite&) = delete;
+  ~CGivenSite() {
+    if (m_handler) m_handler->SetSite(nullptr);
+  }
+
+  HRESULT Give(IShellExtInit* handler, IUnknown* site) {
+    const HRESULT result = handler->QueryInterface(IID_IObjectWithSite, m_handler.ReceiveVoid());
+    if (FAILED(result)) return result;
+    return m_handler->SetSite(site);
+  }
+
+ private:
+  CScopedComPtr<IObjectWithSite> m_handler;
+};
+
+std::wstring ViewRoute(const CFolderViewSite* site, bool passWindow) {
+  if (site != nullptr && site->HandedOutBrowser()) return L"browser";
+  if (site != nullptr && site->HandedOutView()) return L"view";
+  return passWindow ? L"window" : L"none";
+}
+
 }  // namespace
 
 HRESULT DriveRightClick(IShellExtInit* handler, CFolderWindow& window, IDataObject* dataObject,
-                        RightClickReport* report, std::wstring* error,
-                        const std::function<HRESULT(HMENU menu, std::wstring* error)>& showMenu) {
+                        RightClickReport* report, std::wstring* error) {
+  return DriveRightClick(handler, window, dataObject, RightClickOptions(), report, error);
+}
+
+HRESULT DriveRightClick(IShellExtInit* handler, CFolderWindow& window, IDataObject* dataObject,
+                        const RightClickOptions& options, RightClickReport* report, std::wstring* error) {
   report->initialize = handler->Initialize(window.GetFolderIdList(), dataObject, nullptr);
   if (FAILED(report->initialize)) return Failed(report->initialize, L"Initialize", error);
+
+  CScopedComPtr<CFolderViewSite> site;
+  CGivenSite givenSite;
+  if (options.giveSite) {
+    site.Reset(new CFolderViewSite(options.siteBrowser != nullptr ? options.siteBrowser : window.GetBrowser(),
+                                   options.services));
+    const HRESULT result = givenSite.Give(handler, site.Get());
+    if (FAILED(result)) return Failed(result, L"SetSite", error);
+  }
 
   CScopedComPtr<IContextMenu> contextMenu;
   HRESULT result = handler->QueryInterface(IID_IContextMenu, contextMenu.ReceiveVoid());
@@ -57,8 +97,8 @@ HRESULT DriveRightClick(IShellExtInit* handler, CFolderWindow& window, IDataObje
     return Failed(E_FAIL, L"the menu shows no item of the handler at its position;", error);
   }
   const UINT commandOffset = report->menuItemId - kFirstCommandId;
-  if (showMenu) {
-    result = showMenu(menu.Get(), error);
+  if (options.showMenu) {
+    result = options.showMenu(menu.Get(), error);
     if (FAILED(result)) return result;
   }
 
@@ -76,10 +116,11 @@ HRESULT DriveRightClick(IShellExtInit* handler, CFolderWindow& window, IDataObje
   // folder window.
   CMINVOKECOMMANDINFO invoke = {};
   invoke.cbSize = sizeof(invoke);
-  invoke.hwnd = window.GetFrame();
+  invoke.hwnd = options.passWindow ? window.GetFrame() : nullptr;
   invoke.lpVerb = MAKEINTRESOURCEA(commandOffset);
   invoke.nShow = SW_SHOWNORMAL;
   report->invokeCommand = contextMenu->InvokeCommand(&invoke);
+  report->viewRoute = ViewRoute(site.Get(), options.passWindow);
   if (FAILED(report->invokeCommand)) return Failed(report->invokeCommand, L"InvokeCommand", error);
   CFolderWindow::PumpMessages(50);
   return S_OK;

@@ -1,13 +1,15 @@
 // Drives a context-menu handler through one right-click the way the shell's
 // file manager does: Initialize with the data object of the clicked entries,
-// QueryContextMenu on a real popup menu, GetCommandString for both help-text
-// forms, and InvokeCommand of the handler's item with the folder window.
+// SetSite with the folder window's site, QueryContextMenu on a real popup
+// menu, GetCommandString for both help-text forms, InvokeCommand of the
+// handler's item with the folder window, and SetSite(NULL) afterwards.
 #pragma once
 
 #include <functional>
 #include <string>
 
 #include "platform/WinApi.h"
+#include "tools/FolderViewSite.h"
 #include "tools/FolderWindow.h"
 
 namespace quorvel {
@@ -25,6 +27,22 @@ struct RightClickReport {
   HRESULT helpTextA = E_FAIL;
   std::string helpA;           // in the thread's ANSI code page
   HRESULT invokeCommand = E_FAIL;
+  // How the handler could reach the view: "view" (the site's SID_SFolderView),
+  // "browser" (its SID_STopLevelBrowser; asked only when the view service gave
+  // no view of the folder), "window" (no service handed out, the window
+  // passed) or "none".
+  std::wstring viewRoute;
+};
+
+// How the shell side is played.
+struct RightClickOptions {
+  bool giveSite = true;  // SetSite after Initialize, as Explorer does
+  CFolderViewSite::Services services = CFolderViewSite::Services::kViewAndBrowser;
+  IExplorerBrowser* siteBrowser = nullptr;  // what the site leads to; null: the window's own browser
+  bool passWindow = true;                   // the folder window in CMINVOKECOMMANDINFO::hwnd
+  // When given, gets the filled popup menu before the item is chosen (to show
+  // it); its failure ends the right-click.
+  std::function<HRESULT(HMENU menu, std::wstring* error)> showMenu;
 };
 
 // The first command identifier offered to the handler, and the shell's own
@@ -35,10 +53,11 @@ constexpr UINT kShellItemId = 0x7000;
 
 // Runs the right-click. S_OK when every step succeeded; otherwise the failing
 // step's result, with a message in *error. The report holds what each step
-// gave, as far as it got. `showMenu`, when given, gets the filled popup menu
-// before the item is chosen (to show it); its failure ends the right-click.
+// gave, as far as it got.
 HRESULT DriveRightClick(IShellExtInit* handler, CFolderWindow& window, IDataObject* dataObject,
-                        RightClickReport* report, std::wstring* error,
-                        const std::function<HRESULT(HMENU menu, std::wstring* error)>& showMenu = {});
+                        const RightClickOptions& options, RightClickReport* report, std::wstring* error);
+// The same as Explorer plays it: the default options.
+HRESULT DriveRightClick(IShellExtInit* handler, CFolderWindow& window, IDataObject* dataObject,
+                        RightClickReport* report, std::wstring* error);
 
 }  // namespace quorvel

@@ -14,6 +14,7 @@
 //   help-text-w: Click to select all files with this extension in the current folder
 //   help-text-a: Click to select all files with this extension in the current folder
 //   invoke-command: 0x00000000
+//   view-route: view
 //   listed: a.txt
 //   listed: a.txt_old (short name A~1.TXT)
 //   selected: a.txt
@@ -40,12 +41,16 @@ namespace quorvel {
 namespace {
 
 constexpr wchar_t kUsage[] =
-    L"usage: folder-host.exe [--preselect NAME]... [--picture FILE.bmp] [--menu-picture FILE.bmp] FOLDER NAME...\n"
+    L"usage: folder-host.exe [--preselect NAME]... [--picture FILE.bmp] [--menu-picture FILE.bmp]\n"
+    L"                       [--site none|view|browser] [--no-window] FOLDER NAME...\n"
     L"  FOLDER              the folder to show in the folder view (a full path)\n"
     L"  NAME                an entry of FOLDER to right-click; the handler gets them in this order\n"
     L"  --preselect NAME    an entry that is selected before the right-click (besides the clicked ones)\n"
     L"  --picture FILE.bmp  save a picture of the window after the command\n"
-    L"  --menu-picture FILE.bmp  open the context menu at the first entry and save a picture of it first\n";
+    L"  --menu-picture FILE.bmp  open the context menu at the first entry and save a picture of it first\n"
+    L"  --site view         give the handler a site answering SID_SFolderView and SID_STopLevelBrowser,\n"
+    L"                      as Explorer does (the default); browser: SID_STopLevelBrowser only; none: no site\n"
+    L"  --no-window         pass no window to InvokeCommand\n";
 
 struct Options {
   std::wstring folder;
@@ -53,6 +58,7 @@ struct Options {
   std::vector<std::wstring> preselected;
   std::wstring picture;
   std::wstring menuPicture;
+  RightClickOptions rightClick;
 };
 
 // The handler as the shell gets it: through the class's registration, so
@@ -159,13 +165,26 @@ bool ParseOptions(int count, wchar_t** arguments, Options* options) {
   std::vector<std::wstring> positional;
   for (int i = 1; i < count; ++i) {
     const std::wstring argument = arguments[i];
-    if (argument == L"--preselect" || argument == L"--picture" || argument == L"--menu-picture") {
+    if (argument == L"--no-window") {
+      options->rightClick.passWindow = false;
+    } else if (argument == L"--preselect" || argument == L"--picture" || argument == L"--menu-picture" ||
+               argument == L"--site") {
       if (i + 1 >= count) return false;
       const std::wstring value = arguments[++i];
       if (argument == L"--menu-picture") {
         options->menuPicture = value;
       } else if (argument == L"--picture") {
         options->picture = value;
+      } else if (argument == L"--site") {
+        if (value == L"view") {
+          options->rightClick.services = CFolderViewSite::Services::kViewAndBrowser;
+        } else if (value == L"browser") {
+          options->rightClick.services = CFolderViewSite::Services::kBrowserOnly;
+        } else if (value == L"none") {
+          options->rightClick.giveSite = false;
+        } else {
+          return false;
+        }
       } else {
         options->preselected.push_back(value);
       }
@@ -208,13 +227,13 @@ int Run(const Options& options) {
 
   RightClickReport report;
   std::wstring error;
-  const HRESULT result = DriveRightClick(
-      handler.Get(), window, dataObject.Get(), &report, &error,
-      options.menuPicture.empty() ? std::function<HRESULT(HMENU, std::wstring*)>()
-                                  : [&](HMENU menu, std::wstring* menuError) {
-                                      return ShowMenuAtEntry(window, options.clicked.front(), menu,
-                                                             options.menuPicture, menuError);
-                                    });
+  RightClickOptions rightClick = options.rightClick;
+  if (!options.menuPicture.empty()) {
+    rightClick.showMenu = [&](HMENU menu, std::wstring* menuError) {
+      return ShowMenuAtEntry(window, options.clicked.front(), menu, options.menuPicture, menuError);
+    };
+  }
+  const HRESULT result = DriveRightClick(handler.Get(), window, dataObject.Get(), rightClick, &report, &error);
   Report(L"initialize", FormatResult(report.initialize));
   if (SUCCEEDED(report.initialize)) Report(L"query-context-menu", FormatResult(report.queryContextMenu));
   if (report.menuItemCount > 0) {
@@ -225,6 +244,7 @@ int Run(const Options& options) {
   if (SUCCEEDED(report.helpTextA)) Report(L"help-text-a", FromAnsi(report.helpA));
   if (!options.menuPicture.empty() && SUCCEEDED(report.helpTextA)) Report(L"menu-picture", options.menuPicture);
   if (SUCCEEDED(report.helpTextA)) Report(L"invoke-command", FormatResult(report.invokeCommand));
+  if (!report.viewRoute.empty()) Report(L"view-route", report.viewRoute);
   if (FAILED(result)) return Fail(error);
   handler.Reset();  // the shell lets the handler go once its menu is closed
   const std::wstring extension = ExtensionOfMenuText(report.menuText);

@@ -40,6 +40,8 @@ class CFolderWindow {
   HWND GetFolderView() const noexcept;  // the view's own window (SHELLDLL_DefView)
   HWND GetListView() const noexcept;    // the list control inside it
   PCIDLIST_ABSOLUTE GetFolderIdList() const noexcept { return m_folderIdList.Get(); }
+  IExplorerBrowser* GetBrowser() const noexcept { return m_browser.Get(); }
+  IShellView* GetView() const noexcept { return m_view.Get(); }
 
   // Selects the named entries in the view as a right-click does: the first
   // takes the focus and the other items are deselected first, unless

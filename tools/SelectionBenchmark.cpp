@@ -1,21 +1,32 @@
-// selection-benchmark.exe: times the command's folder scan on the platform's
-// own folder view, for folders of 1,000, 5,000 and 20,000 entries of which
-// half match ("*.jpg" among as many ".xmp" side files):
+// selection-benchmark.exe: times the command on the platform's own folder
+// view, as a user meets it: the folder window on the screen. Folders of 1,000,
+// 5,000 and 20,000 entries of which half match ("*.jpg" among as many ".xmp"
+// side files), on both routes by which the handler reaches the view: the
+// list control below the window, and the shell's view object (IFolderView).
+// On each route:
 //
-//   (a) one walk of the list per listed entry (tools/WalkPerEntrySelection.h)
-//   (b) the handler's scan as built (CSelecterMenu::SelectMatchingFiles)
-//   (c) the floor: one listing of the folder, one walk of the list reading
-//       each item's name (record, path conversion, split), and the same
-//       state changes as (b), their items worked out before the timing
+//   (b)  the command as built (CSelecterMenu::SelectMatchingFiles on the list
+//        control, CSelecterMenu::SelectMatchingViewItems on the view object)
+//   (b0) the yardstick: the same items selected and focused one by one
+//        (tools/FocusEachSelection.h), the view redrawing as it goes
+//   (c)  the floor: one listing of the folder, one walk reading each item's
+//        name, and the state changes of (b) with redrawing suspended, their
+//        items worked out before the timing
 //
-// Everything runs in this one process: each folder has a view of its own,
-// and the rounds take the variants and the sizes in turn, so that the ratios
-// hold even on a busy machine. Each run starts from the same state (the first
-// item alone selected and focused, as after a right-click on it), and each
-// must leave the selection and focus that (b) leaves. (a) needs minutes at
-// 20,000 entries: from that size on it runs once, after the rounds.
+// and, with --with-walk, on the list control, (a) one walk of the list per
+// listed entry (tools/WalkPerEntrySelection.h). Each timing ends when the
+// window has repainted what the variant changed.
 //
-//   selection-benchmark.exe [--runs N] [--sizes A,B,...] [--walk-once-from N] [--on-screen] WORKFOLDER
+// Everything runs in this one process: each folder has a window of its own,
+// and the rounds take the variants, routes and sizes in turn, so that the
+// ratios hold even on a busy machine; (b) and (c), which cost little and vary
+// most, run five times per round, alternately first. Each run starts from the same state (the
+// first item alone selected and focused, the list scrolled to the top, as
+// after a right-click on it), and each must leave the selection, focus and
+// first visible row that (b) leaves on the list control. (a) and (b0) need
+// minutes at 20,000 entries: from that size on they run once, after the rounds.
+//
+//   selection-benchmark.exe [--runs N] [--sizes A,B,...] [--once-from N] [--with-walk] [--hidden] WORKFOLDER
 //
 // The folders are made in WORKFOLDER and removed afterwards. Exit code 0 when
 // the timings ran and the variants agreed; 1 on a failure or disagreement; 2
@@ -27,11 +38,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/ScopedCoMem.h"
+#include "platform/ScopedComPtr.h"
 #include "platform/ScopedHandles.h"
 #include "platform/WinApi.h"
 #include "shellext/FolderListing.h"
 #include "shellext/ItemNameIndex.h"
 #include "shellext/SelecterMenu.h"
+#include "shellext/SelectionChanges.h"
+#include "tools/FocusEachSelection.h"
 #include "tools/FolderWindow.h"
 #include "tools/ProgramFrame.h"
 #include "tools/WalkPerEntrySelection.h"
@@ -40,32 +55,33 @@ namespace quorvel {
 namespace {
 
 constexpr wchar_t kUsage[] =
-    L"usage: selection-benchmark.exe [--runs N] [--sizes A,B,...] [--walk-once-from N] [--on-screen] WORKFOLDER\n"
-    L"  WORKFOLDER          where the folders of entries are made (and removed afterwards)\n"
-    L"  --runs N            timed runs of each variant per folder; the median is shown (default 7)\n"
-    L"  --sizes A,B,...     entries per folder (default 1000,5000,20000)\n"
-    L"  --walk-once-from N  from this many entries on, (a) runs once (default 20000)\n"
-    L"  --on-screen         keep the folder window on the screen while timing\n";
+    L"usage: selection-benchmark.exe [--runs N] [--sizes A,B,...] [--once-from N] [--with-walk] [--hidden] WORKFOLDER\n"
+    L"  WORKFOLDER     where the folders of entries are made (and removed afterwards)\n"
+    L"  --runs N       rounds: each times (a) and (b0) once, (b) and (c) five times, per folder and route;\n"
+    L"                 the median is shown (default 7)\n"
+    L"  --sizes A,...  entries per folder (default 1000,5000,20000)\n"
+    L"  --once-from N  from this many entries on, (a) and (b0) run once (default 20000)\n"
+    L"  --with-walk    time (a) too, the walk of the list per listed entry\n"
+    L"  --hidden       hide the folder windows while timing\n";
 
 constexpr wchar_t kPattern[] = L"*.jpg";
+constexpr int kQuickRunsPerRound = 5;  // runs of (b) and of (c) in each round
 constexpr DWORD kPopulateTimeout = 600000;  // a view of 20,000 entries takes a while under Wine
 
 struct Options {
   std::wstring workFolder;
   int runs = 7;
   std::vector<int> sizes = {1000, 5000, 20000};
-  int walkOnceFrom = 20000;
-  bool onScreen = false;
+  int onceFrom = 20000;
+  bool withWalk = false;
+  bool hidden = false;
 };
 
-struct SizeResult {
-  int entries = 0;
-  int matching = 0;
-  double walkPerEntry = 0;  // milliseconds, median
-  int walkRuns = 0;
-  double asBuilt = 0;
-  double floor = 0;
-};
+enum Route { kWindowRoute, kViewRoute, kRouteCount };
+const wchar_t* const kRouteNames[kRouteCount] = {L"window", L"view"};
+
+enum Variant { kWalk, kFocusEach, kAsBuilt, kFloor, kVariantCount };
+const wchar_t* const kVariantNames[kVariantCount] = {L"(a)", L"(b0)", L"(b)", L"(c)"};
 
 void Print(const std::wstring& line) { WriteUtf8(stdout, line + L"\n"); }
 
@@ -87,13 +103,15 @@ bool ParseOptions(int count, wchar_t** arguments, Options* options) {
   std::vector<std::wstring> positional;
   for (int i = 1; i < count; ++i) {
     const std::wstring argument = arguments[i];
-    if (argument == L"--on-screen") {
-      options->onScreen = true;
-    } else if (argument == L"--runs" || argument == L"--sizes" || argument == L"--walk-once-from") {
+    if (argument == L"--hidden") {
+      options->hidden = true;
+    } else if (argument == L"--with-walk") {
+      options->withWalk = true;
+    } else if (argument == L"--runs" || argument == L"--sizes" || argument == L"--once-from") {
       if (i + 1 >= count) return false;
       const std::wstring value = arguments[++i];
       if (argument == L"--runs" && !ParsePositive(value, &options->runs)) return false;
-      if (argument == L"--walk-once-from" && !ParsePositive(value, &options->walkOnceFrom)) return false;
+      if (argument == L"--once-from" && !ParsePositive(value, &options->onceFrom)) return false;
       if (argument == L"--sizes") {
         options->sizes.clear();
         size_t start = 0;
@@ -105,6 +123,7 @@ bool ParseOptions(int count, wchar_t** arguments, Options* options) {
           if (comma == std::wstring::npos) break;
           start = comma + 1;
         }
+        std::sort(options->sizes.begin(), options->sizes.end());
       }
     } else if (argument.size() > 1 && argument[0] == L'-' && argument[1] == L'-') {
       return false;
@@ -165,57 +184,49 @@ void SetState(HWND listView, int index, UINT state, UINT mask) {
   SendMessageW(listView, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
 }
 
-// The state changes the scan makes, in its order: the item of each listed
-// entry, worked out before the timing.
-std::vector<int> ItemsOfListedEntries(HWND listView, const CWideString& folder, const CWideString& pattern) {
-  const CItemNameIndex items(listView);
-  std::vector<int> indexes;
-  CFolderListing listing(folder, pattern);
-  CWideString name;
-  while (listing.Next(&name)) {
-    const int index = items.Find(name);
-    if (index != -1) indexes.push_back(index);
-  }
-  return indexes;
+// The file name of view item `index`, read as the view route reads it: the
+// item's full path through the view's folder, split at its last backslash.
+bool ReadViewItemName(IFolderView* view, IShellFolder* folder, int index, CWideString* name) {
+  CScopedCoMem<ITEMIDLIST> child;
+  if (FAILED(view->Item(index, reinterpret_cast<PITEMID_CHILD*>(child.Receive()))) || !child) return false;
+  const auto childId = reinterpret_cast<PCUITEMID_CHILD>(child.Get());
+  STRRET text = {};
+  if (FAILED(folder->GetDisplayNameOf(childId, SHGDN_FORPARSING, &text))) return false;
+  CScopedCoMem<wchar_t> path;
+  if (FAILED(StrRetToStrW(&text, childId, path.Receive())) || !path) return false;
+  const wchar_t* lastBackslash = wcsrchr(path.Get(), L'\\');
+  *name = CWideString(AsUtf16(lastBackslash != nullptr ? lastBackslash + 1 : path.Get()));
+  return true;
 }
 
-// The least any scan must do: one listing of the folder, one walk of the list
-// reading each item's name, and the state changes themselves, whose items are
-// known beforehand here.
+// The least any command must do on the list control: one listing of the
+// folder, one walk of the list reading each item's name, and the state
+// changes themselves, whose items are known beforehand here.
 void SelectAtFloorCost(HWND listView, const CWideString& folder, const CWideString& pattern,
-                       const std::vector<int>& stateChanges) {
+                       const std::vector<int>& items) {
   CFolderListing listing(folder, pattern);
   CWideString name;
   while (listing.Next(&name)) {
   }
   const int count = GetItemCount(listView);
   for (int index = 0; index < count; ++index) ReadItemFileName(listView, index, &name);
-  for (int index : stateChanges) {
-    SetState(listView, index, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  SelectListItems(listView, items);
+}
+
+// The same on the view object.
+void SelectViewItemsAtFloorCost(IFolderView* view, const CWideString& folder, const CWideString& pattern,
+                                const std::vector<int>& items) {
+  CFolderListing listing(folder, pattern);
+  CWideString name;
+  while (listing.Next(&name)) {
   }
-}
-
-// The state a right-click on the first entry leaves: it alone selected and
-// focused. Then the view handles what the change queued, outside the timing.
-void ResetSelection(HWND listView) {
-  SetState(listView, -1, 0, LVIS_SELECTED);
-  SetState(listView, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-  CFolderWindow::PumpMessages(20);
-}
-
-double TimeOneRun(HWND listView, const std::function<void()>& scan) {
-  ResetSelection(listView);
-  LARGE_INTEGER frequency;
-  LARGE_INTEGER start;
-  LARGE_INTEGER end;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&start);
-  scan();
-  QueryPerformanceCounter(&end);
-  const double milliseconds =
-      static_cast<double>(end.QuadPart - start.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-  CFolderWindow::PumpMessages(20);
-  return milliseconds;
+  CScopedComPtr<IShellFolder> shellFolder;
+  int count = 0;
+  if (SUCCEEDED(view->GetFolder(IID_IShellFolder, shellFolder.ReceiveVoid())) &&
+      SUCCEEDED(view->ItemCount(SVGIO_ALLVIEW, &count))) {
+    for (int index = 0; index < count; ++index) ReadViewItemName(view, shellFolder.Get(), index, &name);
+  }
+  SelectViewItems(view, items);
 }
 
 double Median(std::vector<double> values) {
@@ -225,8 +236,9 @@ double Median(std::vector<double> values) {
   return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
-// The selected items in list order, then the focused one (-1 for none).
-std::vector<int> ReadSelectionAndFocus(HWND listView) {
+// The selected items in list order, then the focused one and the first
+// visible row.
+std::vector<int> ReadOutcome(HWND listView) {
   std::vector<int> indexes;
   int index = -1;
   for (;;) {
@@ -235,11 +247,12 @@ std::vector<int> ReadSelectionAndFocus(HWND listView) {
     indexes.push_back(index);
   }
   indexes.push_back(static_cast<int>(SendMessageW(listView, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED)));
+  indexes.push_back(static_cast<int>(SendMessageW(listView, LVM_GETTOPINDEX, 0, 0)));
   return indexes;
 }
 
-// One folder of photos in a folder view of its own, and the times of the
-// three scans on it.
+// One folder of photos in a folder window of its own, and the times of the
+// variants on it, per route.
 class CTimedFolder {
  public:
   CTimedFolder(const Options& options, int entries)
@@ -251,8 +264,9 @@ class CTimedFolder {
   CTimedFolder(const CTimedFolder&) = delete;
   CTimedFolder& operator=(const CTimedFolder&) = delete;
 
-  // Makes the folder, opens its view, and keeps what (b) leaves as the
-  // outcome every variant must leave. 0, or the exit code of a failure.
+  // Makes the folder, opens its window, and keeps what (b) leaves on the
+  // list control as the outcome every variant must leave. 0, or the exit
+  // code of a failure.
   int Prepare() {
     Print(L"-- " + std::to_wstring(m_entries) + L" entries");
     DWORD start = GetTickCount();
@@ -265,55 +279,89 @@ class CTimedFolder {
     m_listView = m_window.GetListView();
     const int shown = GetItemCount(m_listView);
     if (shown != m_entries) return Fail(L"the view shows " + std::to_wstring(shown) + L" items");
-    if (!m_options.onScreen) ShowWindow(m_window.GetFrame(), SW_HIDE);
+    if (FAILED(m_window.GetView()->QueryInterface(IID_IFolderView, m_view.ReceiveVoid()))) {
+      return Fail(L"the view offers no IFolderView");
+    }
+    if (m_options.hidden) ShowWindow(m_window.GetFrame(), SW_HIDE);
 
-    m_stateChanges = ItemsOfListedEntries(m_listView, m_folder, m_pattern);
-    TimeOneRun(m_listView, [this] { CSelecterMenu::SelectMatchingFiles(m_listView, m_folder, m_pattern); });
-    m_expected = ReadSelectionAndFocus(m_listView);
+    const CItemNameIndex items(m_listView);
+    m_items = ItemsOfMatchingEntries(items, m_folder, m_pattern);
+    TimeOneRun([this] { CSelecterMenu::SelectMatchingFiles(m_listView, m_folder, m_pattern); });
+    m_expected = ReadOutcome(m_listView);
     const int jpegs = (m_entries + 1) / 2;
     if (Matching() != jpegs) {
-      return Fail(L"the scan selected " + std::to_wstring(Matching()) + L" items, not " + std::to_wstring(jpegs));
+      return Fail(L"the command selected " + std::to_wstring(Matching()) + L" items, not " + std::to_wstring(jpegs));
     }
     return 0;
   }
 
-  // (a) runs on every round below the size given by --walk-once-from, once
-  // at the end from that size on.
-  bool WalksEveryRound() const noexcept { return m_entries < m_options.walkOnceFrom; }
+  // (a) and (b0) run on every round below the size given by --once-from,
+  // once at the end from that size on.
+  bool SlowVariantsEveryRound() const noexcept { return m_entries < m_options.onceFrom; }
 
-  int TimeWalk() {
-    m_walkTimes.push_back(
-        TimeOneRun(m_listView, [this] { SelectMatchingFilesWalkPerEntry(m_listView, m_folder, m_pattern); }));
-    return Check(L"(a)");
+  int Time(Route route, Variant variant) {
+    std::function<void()> run;
+    switch (variant) {
+      case kWalk:
+        run = [this] { SelectMatchingFilesWalkPerEntry(m_listView, m_folder, m_pattern); };
+        break;
+      case kFocusEach:
+        run = route == kWindowRoute
+                  ? std::function<void()>([this] { SelectMatchingFilesFocusingEach(m_listView, m_folder, m_pattern); })
+                  : [this] { SelectMatchingViewItemsFocusingEach(m_view.Get(), m_folder, m_pattern); };
+        break;
+      case kAsBuilt:
+        run = route == kWindowRoute
+                  ? std::function<void()>([this] { CSelecterMenu::SelectMatchingFiles(m_listView, m_folder, m_pattern); })
+                  : [this] { CSelecterMenu::SelectMatchingViewItems(m_view.Get(), m_folder, m_pattern); };
+        break;
+      default:
+        run = route == kWindowRoute
+                  ? std::function<void()>([this] { SelectAtFloorCost(m_listView, m_folder, m_pattern, m_items); })
+                  : [this] { SelectViewItemsAtFloorCost(m_view.Get(), m_folder, m_pattern, m_items); };
+        break;
+    }
+    m_times[route][variant].push_back(TimeOneRun(run));
+    if (ReadOutcome(m_listView) == m_expected) return 0;
+    return Fail(std::wstring(kVariantNames[variant]) + L" on the " + kRouteNames[route] +
+                L" route leaves another selection, focus or first visible row than (b) at " +
+                std::to_wstring(m_entries) + L" entries");
   }
 
-  int TimeAsBuiltAndFloor() {
-    m_asBuiltTimes.push_back(
-        TimeOneRun(m_listView, [this] { CSelecterMenu::SelectMatchingFiles(m_listView, m_folder, m_pattern); }));
-    if (const int failed = Check(L"(b)")) return failed;
-    m_floorTimes.push_back(
-        TimeOneRun(m_listView, [this] { SelectAtFloorCost(m_listView, m_folder, m_pattern, m_stateChanges); }));
-    return Check(L"(c)");
-  }
-
-  SizeResult Result() const {
-    SizeResult result;
-    result.entries = m_entries;
-    result.matching = Matching();
-    result.walkPerEntry = Median(m_walkTimes);
-    result.walkRuns = static_cast<int>(m_walkTimes.size());
-    result.asBuilt = Median(m_asBuiltTimes);
-    result.floor = Median(m_floorTimes);
-    return result;
-  }
+  int Entries() const noexcept { return m_entries; }
+  int Matching() const { return static_cast<int>(m_expected.size()) - 2; }
+  double MedianTime(Route route, Variant variant) const { return Median(m_times[route][variant]); }
+  size_t Runs(Route route, Variant variant) const { return m_times[route][variant].size(); }
 
  private:
-  int Matching() const { return static_cast<int>(m_expected.size()) - 1; }
-
-  int Check(const wchar_t* variant) {
-    if (ReadSelectionAndFocus(m_listView) == m_expected) return 0;
-    return Fail(std::wstring(variant) + L" leaves another selection or focus than (b) at " +
-                std::to_wstring(m_entries) + L" entries");
+  // The state a right-click on the first entry leaves: it alone selected and
+  // focused, the list at its top, the window in front. Then the view handles
+  // what the change queued, outside the timing. The timing ends once the
+  // window has repainted what the variant changed.
+  double TimeOneRun(const std::function<void()>& run) {
+    SetState(m_listView, -1, 0, LVIS_SELECTED);
+    SetState(m_listView, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    SendMessageW(m_listView, LVM_ENSUREVISIBLE, 0, FALSE);
+    if (!m_options.hidden) {
+      SetWindowPos(m_window.GetFrame(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    // Whatever the reset and the window coming to the front left to paint is
+    // painted before the timing starts, so that no variant pays for it.
+    CFolderWindow::PumpMessages(20);
+    RedrawWindow(m_window.GetFrame(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    CFolderWindow::PumpMessages(20);
+    LARGE_INTEGER frequency;
+    LARGE_INTEGER start;
+    LARGE_INTEGER end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    run();
+    RedrawWindow(m_window.GetFrame(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    QueryPerformanceCounter(&end);
+    const double milliseconds =
+        static_cast<double>(end.QuadPart - start.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+    CFolderWindow::PumpMessages(20);
+    return milliseconds;
   }
 
   const Options& m_options;
@@ -324,64 +372,73 @@ class CTimedFolder {
   std::unique_ptr<CPhotoFolder> m_photos;  // outlives the view that shows it
   CFolderWindow m_window;
   HWND m_listView = nullptr;
-  std::vector<int> m_stateChanges;
+  CScopedComPtr<IFolderView> m_view;
+  std::vector<int> m_items;
   std::vector<int> m_expected;
-  std::vector<double> m_walkTimes;
-  std::vector<double> m_asBuiltTimes;
-  std::vector<double> m_floorTimes;
+  std::vector<double> m_times[kRouteCount][kVariantCount];
 };
 
 std::wstring Pad(const std::wstring& text, size_t width) {
   return text.size() >= width ? text : std::wstring(width - text.size(), L' ') + text;
 }
 
-void PrintTable(const Options& options, const std::vector<SizeResult>& results) {
+std::wstring Milliseconds(const CTimedFolder& folder, Route route, Variant variant, const Options& options) {
+  const size_t runs = folder.Runs(route, variant);
+  if (runs == 0) return L"-";
+  return Format(L"%.1f", folder.MedianTime(route, variant)) + (runs == 1 && options.runs > 1 ? L"*" : L"");
+}
+
+void PrintTable(const Options& options, const std::vector<std::unique_ptr<CTimedFolder>>& folders) {
   Print(L"");
   Print(L"Selecting \"" + std::wstring(kPattern) + L"\" in the platform's folder view; milliseconds, median of " +
-        std::to_wstring(options.runs) + L" runs");
-  Print(L"  (a) one walk of the list per listed entry");
-  Print(L"  (b) the handler's scan as built: one walk, then one look-up per entry");
-  Print(L"  (c) floor: one listing, one walk reading each item's name, and the state changes of (b),");
-  Print(L"      their items worked out beforehand");
-  Print(options.onScreen ? L"The folder window was on the screen."
-                         : L"The folder window was hidden: on the screen, Wine's list scrolls each newly focused item "
-                           L"into view through the X server, 3 to 10 ms per matching entry for every variant alike, "
-                           L"and that noise would drown the differences (see --on-screen).");
+        std::to_wstring(options.runs) + L" runs of (a) and (b0), " + std::to_wstring(options.runs * kQuickRunsPerRound) +
+        L" of (b) and (c), each until the window has repainted");
+  Print(L"  (a)  one walk of the list per listed entry (window route only, with --with-walk)");
+  Print(L"  (b0) the yardstick: each matching item selected and focused in turn");
+  Print(L"  (b)  the command as built: each item selected alone, the focus moved to the first and the last,");
+  Print(L"       redrawing suspended");
+  Print(L"  (c)  floor: one listing, one walk reading each item's name, and the state changes of (b),");
+  Print(L"       their items worked out beforehand");
+  Print(options.hidden ? L"The folder windows were hidden." : L"The folder window was on the screen.");
   Print(L"");
-  Print(L"| entries | matching |      (a) ms |  (b) ms |  (c) ms | (b)/(c) | (a)/(b) |");
-  Print(L"|--------:|---------:|------------:|--------:|--------:|--------:|--------:|");
+  Print(L"| entries | matching | route  |      (a) ms |     (b0) ms |  (b) ms |  (c) ms | (b)/(c) | (b0)/(b) |");
+  Print(L"|--------:|---------:|--------|------------:|------------:|--------:|--------:|--------:|---------:|");
   bool anyOnce = false;
-  for (const SizeResult& r : results) {
-    const bool once = r.walkRuns == 1 && options.runs > 1;
-    anyOnce = anyOnce || once;
-    Print(L"| " + Pad(std::to_wstring(r.entries), 7) + L" | " + Pad(std::to_wstring(r.matching), 8) + L" | " +
-          Pad(Format(L"%.1f", r.walkPerEntry) + (once ? L"*" : L""), 11) + L" | " +
-          Pad(Format(L"%.1f", r.asBuilt), 7) + L" | " + Pad(Format(L"%.1f", r.floor), 7) + L" | " +
-          Pad(Format(L"%.2f", r.asBuilt / r.floor), 7) + L" | " + Pad(Format(L"%.0f", r.walkPerEntry / r.asBuilt), 7) +
-          L" |");
+  for (const std::unique_ptr<CTimedFolder>& f : folders) {
+    for (int r = 0; r < kRouteCount; ++r) {
+      const Route route = static_cast<Route>(r);
+      anyOnce = anyOnce || !f->SlowVariantsEveryRound();
+      const double asBuilt = f->MedianTime(route, kAsBuilt);
+      Print(L"| " + Pad(std::to_wstring(f->Entries()), 7) + L" | " + Pad(std::to_wstring(f->Matching()), 8) + L" | " +
+            std::wstring(kRouteNames[route]) + std::wstring(6 - wcslen(kRouteNames[route]), L' ') + L" | " +
+            Pad(Milliseconds(*f, route, kWalk, options), 11) + L" | " +
+            Pad(Milliseconds(*f, route, kFocusEach, options), 11) + L" | " +
+            Pad(Format(L"%.1f", asBuilt), 7) + L" | " + Pad(Format(L"%.1f", f->MedianTime(route, kFloor)), 7) + L" | " +
+            Pad(Format(L"%.2f", asBuilt / f->MedianTime(route, kFloor)), 7) + L" | " +
+            Pad(Format(L"%.0f", f->MedianTime(route, kFocusEach) / asBuilt), 8) + L" |");
+    }
   }
-  if (anyOnce) Print(L"* one run only, after the rounds: at this size (a) takes minutes");
+  if (anyOnce) Print(L"* one run only, after the rounds: at this size the variant takes minutes");
 
-  // The limits the scan is held to: close to the floor at the largest size,
-  // and growing no faster than the folder from 5,000 to 20,000 entries.
-  const SizeResult* largest = nullptr;
-  const SizeResult* quarter = nullptr;
-  for (const SizeResult& r : results) {
-    if (largest == nullptr || r.entries > largest->entries) largest = &r;
-  }
-  for (const SizeResult& r : results) {
-    if (largest != nullptr && r.entries * 4 == largest->entries) quarter = &r;
-  }
+  // The limits the command is held to, per route: close to the floor at the
+  // largest size, far below the yardstick, and growing no faster than the
+  // folder from the size before it.
   Print(L"");
-  if (largest != nullptr) {
-    const double ratio = largest->asBuilt / largest->floor;
-    Print(L"(b) / (c) at " + std::to_wstring(largest->entries) + L" entries: " + Format(L"%.2f", ratio) +
-          (ratio <= 1.5 ? L" (within 1.5)" : L" (ABOVE 1.5)"));
-  }
-  if (largest != nullptr && quarter != nullptr) {
-    const double growth = largest->asBuilt / quarter->asBuilt;
-    Print(L"(b) at " + std::to_wstring(largest->entries) + L" / (b) at " + std::to_wstring(quarter->entries) +
-          L" entries: " + Format(L"%.2f", growth) + (growth <= 5 ? L" (within 5)" : L" (ABOVE 5)"));
+  const CTimedFolder& largest = *folders.back();
+  const CTimedFolder* before = folders.size() > 1 ? folders[folders.size() - 2].get() : nullptr;
+  const std::wstring n = std::to_wstring(largest.Entries());
+  for (int r = 0; r < kRouteCount; ++r) {
+    const Route route = static_cast<Route>(r);
+    const std::wstring name = kRouteNames[route];
+    const double asBuilt = largest.MedianTime(route, kAsBuilt);
+    Print(L"(b) / (c) at " + n + L" entries, " + name + L" route: " +
+          Format(L"%.2f", asBuilt / largest.MedianTime(route, kFloor)));
+    Print(L"(b0) / (b) at " + n + L" entries, " + name + L" route: " +
+          Format(L"%.2f", largest.MedianTime(route, kFocusEach) / asBuilt));
+    if (before != nullptr) {
+      Print(L"(b) at " + n + L" / (b) at " + std::to_wstring(before->Entries()) + L" entries, " + name + L" route: " +
+            Format(L"%.2f", asBuilt / before->MedianTime(route, kAsBuilt)));
+    }
   }
 }
 
@@ -391,27 +448,42 @@ int Run(const Options& options) {
     folders.push_back(std::make_unique<CTimedFolder>(options, entries));
     if (const int failed = folders.back()->Prepare()) return failed;
   }
-  // The sizes take turns in every round, so that a change in the machine's
-  // load falls on all of them alike.
+  // The sizes, routes and variants take turns in every round, so that a
+  // change in the machine's load falls on all of them alike.
   Print(L"-- timing " + std::to_wstring(options.runs) + L" rounds");
   for (int round = 0; round < options.runs; ++round) {
     for (const std::unique_ptr<CTimedFolder>& folder : folders) {
-      if (folder->WalksEveryRound()) {
-        if (const int failed = folder->TimeWalk()) return failed;
+      for (int r = 0; r < kRouteCount; ++r) {
+        const Route route = static_cast<Route>(r);
+        if (folder->SlowVariantsEveryRound()) {
+          if (const int failed = folder->Time(route, kFocusEach)) return failed;
+          if (options.withWalk && route == kWindowRoute) {
+            if (const int failed = folder->Time(route, kWalk)) return failed;
+          }
+        }
+        // (b) and (c) cost little and vary most with the machine's load:
+        // they run several times per round, taking turns at going first.
+        for (int pair = 0; pair < kQuickRunsPerRound; ++pair) {
+          const Variant first = pair % 2 == 0 ? kAsBuilt : kFloor;
+          if (const int failed = folder->Time(route, first)) return failed;
+          if (const int failed = folder->Time(route, first == kAsBuilt ? kFloor : kAsBuilt)) return failed;
+        }
       }
-      if (const int failed = folder->TimeAsBuiltAndFloor()) return failed;
     }
   }
-  std::vector<SizeResult> results;
   for (const std::unique_ptr<CTimedFolder>& folder : folders) {
-    if (!folder->WalksEveryRound()) {
-      Print(L"-- (a) once at " + std::to_wstring(folder->Result().entries) + L" entries");
-      if (const int failed = folder->TimeWalk()) return failed;
+    if (folder->SlowVariantsEveryRound()) continue;
+    Print(L"-- (b0)" + std::wstring(options.withWalk ? L" and (a)" : L"") + L" once at " +
+          std::to_wstring(folder->Entries()) + L" entries");
+    for (int r = 0; r < kRouteCount; ++r) {
+      if (const int failed = folder->Time(static_cast<Route>(r), kFocusEach)) return failed;
     }
-    results.push_back(folder->Result());
+    if (options.withWalk) {
+      if (const int failed = folder->Time(kWindowRoute, kWalk)) return failed;
+    }
   }
-  Print(L"-- every run of (a), (b) and (c) left the same selection and focus");
-  PrintTable(options, results);
+  Print(L"-- every run left the same selection, focus and first visible row");
+  PrintTable(options, folders);
   return 0;
 }
 

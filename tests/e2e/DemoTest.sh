@@ -30,6 +30,7 @@ clsid='{5B7C2E91-3D4A-4F86-A1C2-7E9D0B3F6A15}'
 expect_line '   right-clicked:   notes.txt, todo.txt, photo.jpg'
 expect_line '   menu item:       "Select All .txt Files" (with its 13x13 bitmap)'
 expect_line '   help text:       "Click to select all files with this extension in the current folder"'
+expect_line "   view route:      view (the handler's site, service SID_SFolderView, as Explorer gives it)"
 # The selection as the list control holds it: every .txt entry in either
 # letter case and the folder archive.txt; not the others.
 for name in archive.txt notes.txt README.TXT todo.txt; do expect_line "     [x] $name"; done

@@ -152,6 +152,38 @@ TEST_F(FolderHost, ReportsTheRightClickAndSavesAPicture) {
   EXPECT_GE(colours.size(), 10u) << "the picture is nearly blank";
 }
 
+TEST_F(FolderHost, ReachesTheViewByTheRouteItIsGiven) {
+  CTempFolder folder;
+  for (const wchar_t* name : {L"a.txt", L"b.TXT", L"c.doc"}) folder.AddFile(name);
+  CTempFolder scratch;
+  struct Case {
+    const wchar_t* options;
+    const char* route;
+    std::set<std::string> selected;
+  };
+  const Case cases[] = {
+      {L"", "view", {"a.txt", "b.TXT"}},
+      {L"--no-window", "view", {"a.txt", "b.TXT"}},
+      {L"--site browser --no-window", "browser", {"a.txt", "b.TXT"}},
+      {L"--site none", "window", {"a.txt", "b.TXT"}},
+      // Nothing leads to the view: the right-click's own selection stays.
+      {L"--site none --no-window", "none", {"a.txt"}},
+  };
+  for (const Case& c : cases) {
+    const RunResult run = RunHost(std::wstring(c.options) + L" " + Quoted(folder.Path()) + L" a.txt", scratch);
+    const std::string what = CTempFolder::Narrow(c.options);
+    ASSERT_EQ(0u, run.exitCode) << what << ": " << run.err;
+    std::set<std::string> selected;
+    std::string route;
+    for (const std::string& line : run.out) {
+      if (line.rfind("selected: ", 0) == 0) selected.insert(line.substr(10));
+      if (line.rfind("view-route: ", 0) == 0) route = line.substr(12);
+    }
+    EXPECT_EQ(c.route, route) << what;
+    EXPECT_EQ(c.selected, selected) << what;
+  }
+}
+
 TEST_F(FolderHost, FailsWithAClearMessage) {
   CTempFolder scratch;
   const RunResult missing = RunHost(Quoted(scratch.PathOf(L"no such folder")) + L" a.txt", scratch);
@@ -162,9 +194,11 @@ TEST_F(FolderHost, FailsWithAClearMessage) {
   EXPECT_EQ(1u, unknownEntry.exitCode);
   EXPECT_NE(std::string::npos, unknownEntry.err.find("no entry nothing.txt")) << unknownEntry.err;
 
-  const RunResult usage = RunHost(L"--picture", scratch);
-  EXPECT_EQ(2u, usage.exitCode);
-  EXPECT_NE(std::string::npos, usage.err.find("usage: folder-host.exe")) << usage.err;
+  for (const wchar_t* bad : {L"--picture", L"--site window a.txt"}) {
+    const RunResult usage = RunHost(std::wstring(bad) + L" " + Quoted(scratch.Path()), scratch);
+    EXPECT_EQ(2u, usage.exitCode) << CTempFolder::Narrow(bad);
+    EXPECT_NE(std::string::npos, usage.err.find("usage: folder-host.exe")) << usage.err;
+  }
 }
 
 // Once removed, the shell has no handler to make: the host says so. (Removal

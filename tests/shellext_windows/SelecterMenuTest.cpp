@@ -40,6 +40,69 @@ TEST(SelecterMenuObject, AnswersItsInterfacesWithOneIdentity) {
   EXPECT_EQ(nullptr, other);
 }
 
+// --- The site -------------------------------------------------------------
+
+// A site that only counts its references.
+class CCountingSite final : public IUnknown {
+ public:
+  STDMETHOD(QueryInterface)(REFIID iid, void** out) override {
+    *out = nullptr;
+    if (!IsEqualIID(iid, IID_IUnknown)) return E_NOINTERFACE;
+    *out = this;
+    AddRef();
+    return S_OK;
+  }
+  STDMETHOD_(ULONG, AddRef)() override { return static_cast<ULONG>(++m_references); }
+  STDMETHOD_(ULONG, Release)() override { return static_cast<ULONG>(--m_references); }
+  LONG References() const noexcept { return m_references; }
+
+ private:
+  LONG m_references = 1;
+};
+
+TEST(SelecterMenuSite, IsHeldUntilSetSiteNullOrTheHandlersEnd) {
+  CScopedComPtr<IShellExtInit> handler = NewHandler();
+  CScopedComPtr<IObjectWithSite> withSite;
+  ASSERT_EQ(S_OK, handler->QueryInterface(IID_IObjectWithSite, withSite.ReceiveVoid()));
+  CScopedComPtr<IUnknown> identity;
+  CScopedComPtr<IUnknown> identityFromSite;
+  ASSERT_EQ(S_OK, handler->QueryInterface(IID_IUnknown, identity.ReceiveVoid()));
+  ASSERT_EQ(S_OK, withSite->QueryInterface(IID_IUnknown, identityFromSite.ReceiveVoid()));
+  EXPECT_EQ(identity.Get(), identityFromSite.Get()) << "the identity stays the first entry's";
+
+  void* out = reinterpret_cast<void*>(1);
+  EXPECT_EQ(E_FAIL, withSite->GetSite(IID_IUnknown, &out)) << "no site yet";
+  EXPECT_EQ(nullptr, out);
+
+  CCountingSite first;
+  CCountingSite second;
+  EXPECT_EQ(S_OK, withSite->SetSite(&first));
+  EXPECT_EQ(2, first.References());
+  out = reinterpret_cast<void*>(1);
+  EXPECT_EQ(E_NOINTERFACE, withSite->GetSite(IID_IServiceProvider, &out));
+  EXPECT_EQ(nullptr, out);
+  EXPECT_EQ(S_OK, withSite->GetSite(IID_IUnknown, &out));
+  EXPECT_EQ(static_cast<IUnknown*>(&first), out);
+  EXPECT_EQ(3, first.References());
+  first.Release();
+
+  EXPECT_EQ(S_OK, withSite->SetSite(&second)) << "a new site replaces the old";
+  EXPECT_EQ(1, first.References());
+  EXPECT_EQ(2, second.References());
+  EXPECT_EQ(S_OK, withSite->SetSite(nullptr));
+  EXPECT_EQ(1, second.References());
+  EXPECT_EQ(E_FAIL, withSite->GetSite(IID_IUnknown, &out));
+  EXPECT_EQ(E_POINTER, withSite->GetSite(IID_IUnknown, nullptr));
+
+  EXPECT_EQ(S_OK, withSite->SetSite(&first));
+  EXPECT_EQ(2, first.References());
+  identity.Reset();
+  identityFromSite.Reset();
+  withSite.Reset();
+  handler.Reset();
+  EXPECT_EQ(1, first.References()) << "the handler's end lets the site go";
+}
+
 // --- Initialize ---------------------------------------------------------
 
 // (An empty drop list cannot be tried here: Wine's DragQueryFileW counts it

@@ -57,4 +57,19 @@ class CStateChangeRecorder {
   std::vector<StateChange> m_changes;
 };
 
+// The changes the scan makes for the items that `focusingEach` selected and
+// focused in turn after its first change (the clear): the same clear, each
+// item selected alone in the same order, then the focus on the first and on
+// the last item.
+inline std::vector<StateChange> SelectingThenFocusing(const std::vector<StateChange>& focusingEach) {
+  std::vector<StateChange> changes;
+  if (focusingEach.empty()) return changes;
+  changes.push_back(focusingEach.front());
+  for (size_t i = 1; i < focusingEach.size(); ++i) changes.push_back({focusingEach[i].index, LVIS_SELECTED, LVIS_SELECTED});
+  const UINT both = LVIS_SELECTED | LVIS_FOCUSED;
+  if (focusingEach.size() > 2) changes.push_back({focusingEach[1].index, both, both});
+  if (focusingEach.size() > 1) changes.push_back({focusingEach.back().index, both, both});
+  return changes;
+}
+
 }  // namespace quorvel

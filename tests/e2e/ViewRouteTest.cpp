@@ -1,0 +1,192 @@
+// The handler reaching the platform's own folder view through its site, with
+// no window passed to InvokeCommand, against the window-class route on the
+// same folder: each service of the site must lead to exactly the selection
+// and focus that the window route gives; a site whose services fail falls
+// through to the window route; a view of another folder is left alone.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/ScopedComPtr.h"
+#include "shellext/SelecterMenu.h"
+#include "tests/support/TempFolder.h"
+#include "tools/ContextMenuDriver.h"
+#include "tools/FolderWindow.h"
+
+namespace quorvel {
+namespace {
+
+using StringList = std::vector<std::wstring>;
+using Services = CFolderViewSite::Services;
+
+struct Outcome {
+  StringList selected;  // sorted
+  StringList focused;
+  std::wstring route;
+};
+
+StringList Named(CFolderWindow& window, bool CFolderWindow::ItemState::*bit) {
+  std::vector<CFolderWindow::ItemState> states;
+  EXPECT_EQ(S_OK, window.ReadItemStates(&states)) << CTempFolder::Narrow(window.GetError());
+  StringList names;
+  for (const CFolderWindow::ItemState& state : states) {
+    if (state.*bit) names.push_back(state.name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+struct RouteCase {
+  const char* what;
+  StringList clicked;
+  StringList removedBeforeChoosing;
+  StringList selected;  // sorted
+};
+
+void PrintTo(const RouteCase& c, std::ostream* os) { *os << c.what; }
+
+class ViewRoute : public ::testing::TestWithParam<RouteCase> {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+    m_oleInitialised = true;
+    // notes.txt_old is listed for *.txt by its short-name alias only.
+    for (const wchar_t* name : {L"a.txt", L"b.TXT", L"c.doc", L"page.html", L"x.htm", L"notes.txt_old"}) {
+      m_folder.AddFile(name);
+    }
+    m_folder.AddFolder(L"old.txt");
+    m_window = std::make_unique<CFolderWindow>();
+    ASSERT_EQ(S_OK, m_window->Open(m_folder.Path(), 640, 400)) << CTempFolder::Narrow(m_window->GetError());
+  }
+  void TearDown() override {
+    m_window.reset();
+    if (m_oleInitialised) OleUninitialize();
+  }
+
+  // From c.doc selected and focused, and the clicked entries selected too
+  // where they still exist, a new handler is driven through one right-click.
+  Outcome RightClick(IDataObject* dataObject, const StringList& clicked, bool clickedExist,
+                     const RightClickOptions& options) {
+    EXPECT_EQ(S_OK, m_window->SelectEntries({L"c.doc"}, false)) << CTempFolder::Narrow(m_window->GetError());
+    if (clickedExist) EXPECT_EQ(S_OK, m_window->SelectEntries(clicked, true));
+    CScopedComPtr<IShellExtInit> handler;
+    EXPECT_EQ(S_OK, CSelecterMenu::CreateObject(nullptr, IID_IShellExtInit, handler.ReceiveVoid()));
+    RightClickReport report;
+    std::wstring error;
+    EXPECT_EQ(S_OK, DriveRightClick(handler.Get(), *m_window, dataObject, options, &report, &error))
+        << CTempFolder::Narrow(error);
+    EXPECT_EQ(S_OK, report.invokeCommand);
+    return {Named(*m_window, &CFolderWindow::ItemState::selected), Named(*m_window, &CFolderWindow::ItemState::focused),
+            report.viewRoute};
+  }
+
+  CTempFolder m_folder;
+  std::unique_ptr<CFolderWindow> m_window;
+  bool m_oleInitialised = false;
+};
+
+TEST_P(ViewRoute, EachServiceOfTheSiteSelectsWhatTheWindowRouteSelects) {
+  const RouteCase& c = GetParam();
+  CScopedComPtr<IDataObject> dataObject;
+  ASSERT_EQ(S_OK, m_window->CreateDataObject(c.clicked, dataObject.Receive()));
+  for (const std::wstring& name : c.removedBeforeChoosing) m_folder.Remove(name);
+  const bool clickedExist = c.removedBeforeChoosing.empty();
+
+  RightClickOptions windowOnly;
+  windowOnly.giveSite = false;
+  const Outcome window = RightClick(dataObject.Get(), c.clicked, clickedExist, windowOnly);
+  EXPECT_EQ(c.selected, window.selected);
+  EXPECT_EQ(1u, window.focused.size());
+
+  struct SiteRun {
+    const char* what;
+    Services services;
+    bool passWindow;
+    const wchar_t* route;
+  };
+  const SiteRun runs[] = {
+      {"the view service alone", Services::kViewAndBrowser, false, L"view"},
+      {"the top-level browser alone", Services::kBrowserOnly, false, L"browser"},
+      {"a site whose services fail, with the window", Services::kNone, true, L"window"},
+  };
+  for (const SiteRun& run : runs) {
+    RightClickOptions options;
+    options.services = run.services;
+    options.passWindow = run.passWindow;
+    const Outcome site = RightClick(dataObject.Get(), c.clicked, clickedExist, options);
+    EXPECT_EQ(window.selected, site.selected) << run.what;
+    EXPECT_EQ(window.focused, site.focused) << run.what;
+    EXPECT_EQ(run.route, site.route) << run.what;
+  }
+
+  // Without a window, a site that leads nowhere changes nothing.
+  RightClickOptions nowhere;
+  nowhere.services = Services::kNone;
+  nowhere.passWindow = false;
+  const Outcome none = RightClick(dataObject.Get(), c.clicked, clickedExist, nowhere);
+  EXPECT_EQ(L"none", none.route);
+  StringList before = {L"c.doc"};
+  if (clickedExist) before.insert(before.end(), c.clicked.begin(), c.clicked.end());
+  std::sort(before.begin(), before.end());
+  before.erase(std::unique(before.begin(), before.end()), before.end());
+  EXPECT_EQ(before, none.selected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ViewRoute,
+    ::testing::Values(
+        // Both letter cases, and the folder old.txt; notes.txt_old only by its alias.
+        RouteCase{"LetterCaseAndAFolder", {L"a.txt"}, {}, {L"a.txt", L"b.TXT", L"old.txt"}},
+        RouteCase{"PatternInCapitals", {L"b.TXT"}, {}, {L"a.txt", L"b.TXT", L"old.txt"}},
+        // page.html is listed for *.htm by its short-name alias only.
+        RouteCase{"AliasOnlyEntry", {L"x.htm"}, {}, {L"x.htm"}},
+        // The matching entries were deleted while the menu was open.
+        RouteCase{"NoMatch", {L"a.txt", L"b.TXT"}, {L"a.txt", L"b.TXT", L"old.txt"}, {}}),
+    [](const ::testing::TestParamInfo<RouteCase>& info) { return std::string(info.param.what); });
+
+// A site that leads to a view of another folder: that view is never touched;
+// the window route still serves when the window is passed.
+TEST(ViewRouteToAnotherFolder, LeavesThatViewAlone) {
+  ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+  {
+    CTempFolder clickedFolder;
+    CTempFolder otherFolder;
+    for (const wchar_t* name : {L"a.txt", L"c.doc"}) clickedFolder.AddFile(name);
+    for (const wchar_t* name : {L"a.txt", L"z.txt", L"y.doc"}) otherFolder.AddFile(name);
+    CFolderWindow clicked;
+    CFolderWindow other;
+    ASSERT_EQ(S_OK, clicked.Open(clickedFolder.Path(), 640, 400)) << CTempFolder::Narrow(clicked.GetError());
+    ASSERT_EQ(S_OK, other.Open(otherFolder.Path(), 640, 400)) << CTempFolder::Narrow(other.GetError());
+    CScopedComPtr<IDataObject> dataObject;
+    ASSERT_EQ(S_OK, clicked.CreateDataObject({L"a.txt"}, dataObject.Receive()));
+
+    for (const bool passWindow : {false, true}) {
+      ASSERT_EQ(S_OK, clicked.SelectEntries({L"c.doc"}, false));
+      ASSERT_EQ(S_OK, other.SelectEntries({L"y.doc"}, false));
+      CScopedComPtr<IShellExtInit> handler;
+      ASSERT_EQ(S_OK, CSelecterMenu::CreateObject(nullptr, IID_IShellExtInit, handler.ReceiveVoid()));
+      RightClickOptions options;
+      options.siteBrowser = other.GetBrowser();
+      options.passWindow = passWindow;
+      RightClickReport report;
+      std::wstring error;
+      ASSERT_EQ(S_OK, DriveRightClick(handler.Get(), clicked, dataObject.Get(), options, &report, &error))
+          << CTempFolder::Narrow(error);
+      EXPECT_EQ(S_OK, report.invokeCommand);
+      EXPECT_EQ(L"browser", report.viewRoute) << "both services were asked";
+
+      EXPECT_EQ(StringList{L"y.doc"}, Named(other, &CFolderWindow::ItemState::selected)) << passWindow;
+      EXPECT_EQ(StringList{L"y.doc"}, Named(other, &CFolderWindow::ItemState::focused)) << passWindow;
+      EXPECT_EQ(passWindow ? StringList{L"a.txt"} : StringList{L"c.doc"},
+                Named(clicked, &CFolderWindow::ItemState::selected))
+          << passWindow;
+    }
+  }
+  OleUninitialize();
+}
+
+}  // namespace
+}  // namespace quorvel
