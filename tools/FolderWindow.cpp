@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "base/ResultCode.h"
+#include "tools/ScreenPicture.h"
+
 namespace quorvel {
 
 namespace {
@@ -20,27 +23,6 @@ HRESULT RegisterFrameClass() {
     return HRESULT_FROM_WIN32(GetLastError());
   }
   return S_OK;
-}
-
-// The device context of a window, released when the scope ends.
-class CWindowDC {
- public:
-  explicit CWindowDC(HWND window) noexcept : m_window(window), m_dc(GetWindowDC(window)) {}
-  CWindowDC(const CWindowDC&) = delete;
-  CWindowDC& operator=(const CWindowDC&) = delete;
-  ~CWindowDC() {
-    if (m_dc != nullptr) ReleaseDC(m_window, m_dc);
-  }
-  HDC Get() const noexcept { return m_dc; }
-
- private:
-  HWND m_window;
-  HDC m_dc;
-};
-
-HRESULT LastErrorResult() {
-  const DWORD error = GetLastError();
-  return error != 0 ? HRESULT_FROM_WIN32(error) : E_FAIL;
 }
 
 }  // namespace
@@ -70,7 +52,7 @@ HRESULT CFolderWindow::Open(const std::wstring& folder, int width, int height, D
   // for a window manager that a virtual display does not have.
   m_frame.Reset(CreateWindowExW(0, kFrameClass, folder.c_str(), WS_POPUP | WS_BORDER | WS_CLIPCHILDREN, 0, 0, width,
                                 height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
-  if (!m_frame.IsValid()) return Fail(LastErrorResult(), L"cannot create the window (is there a display?)");
+  if (!m_frame.IsValid()) return Fail(ResultFromLastError(), L"cannot create the window (is there a display?)");
   ShowWindow(m_frame.Get(), SW_SHOWNOACTIVATE);
 
   result = SHParseDisplayName(folder.c_str(), nullptr, m_folderIdList.Receive(), 0, nullptr);
@@ -223,49 +205,11 @@ HRESULT CFolderWindow::SavePicture(const std::wstring& path) {
   RedrawWindow(m_frame.Get(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   PumpMessages(100);
   RECT bounds;
-  if (!GetWindowRect(m_frame.Get(), &bounds)) return Fail(LastErrorResult(), L"no window to picture");
-  const int width = bounds.right - bounds.left;
-  const int height = bounds.bottom - bounds.top;
-
-  CWindowDC windowDC(m_frame.Get());
-  CScopedMemoryDC memoryDC(CreateCompatibleDC(windowDC.Get()));
-  if (windowDC.Get() == nullptr || !memoryDC.IsValid()) return Fail(E_FAIL, L"no device context for the picture");
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = height;  // bottom-up, as a .bmp file stores it
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  CScopedBitmap picture(CreateDIBSection(memoryDC.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!picture.IsValid() || bits == nullptr) return Fail(E_OUTOFMEMORY, L"cannot make the picture's bitmap");
-  const HGDIOBJ previous = SelectObject(memoryDC.Get(), picture.Get());
+  if (!GetWindowRect(m_frame.Get(), &bounds)) return Fail(ResultFromLastError(), L"no window to picture");
   // What the screen shows of the window, its children and frame included.
-  if (!BitBlt(memoryDC.Get(), 0, 0, width, height, windowDC.Get(), 0, 0, SRCCOPY)) {
-    SelectObject(memoryDC.Get(), previous);
-    return Fail(LastErrorResult(), L"cannot copy the window's picture");
-  }
-  GdiFlush();
-  SelectObject(memoryDC.Get(), previous);
-
-  const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-  const DWORD imageSize = stride * static_cast<DWORD>(height);
-  BITMAPFILEHEADER header = {};
-  header.bfType = 0x4D42;  // "BM"
-  header.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-  header.bfSize = header.bfOffBits + imageSize;
-  info.bmiHeader.biSizeImage = imageSize;
-
-  CScopedFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                     nullptr));
-  if (!file.IsValid()) return Fail(LastErrorResult(), L"cannot write " + path);
-  DWORD written = 0;
-  if (!WriteFile(file.Get(), &header, sizeof(header), &written, nullptr) ||
-      !WriteFile(file.Get(), &info.bmiHeader, sizeof(info.bmiHeader), &written, nullptr) ||
-      !WriteFile(file.Get(), bits, imageSize, &written, nullptr)) {
-    return Fail(LastErrorResult(), L"cannot write " + path);
-  }
+  std::wstring error;
+  const HRESULT result = SaveScreenArea(bounds, path, &error);
+  if (FAILED(result)) return Fail(result, error);
   return S_OK;
 }
 
