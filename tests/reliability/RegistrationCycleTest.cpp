@@ -14,6 +14,7 @@
 #include "platform/ScopedHandles.h"
 #include "platform/WinApi.h"
 #include "tests/registrar_windows/RealRegistry.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/ServerLibrary.h"
 #include "tests/support/WinePath.h"
 
@@ -52,18 +53,7 @@ DWORD RunRegsvr32(bool unregister) {
   GetSystemDirectoryW(system, MAX_PATH);
   std::wstring command = L"\"" + std::wstring(system) + L"\\regsvr32.exe\" /s " + (unregister ? L"/u " : L"") +
                          L"\"" + WinePath(QUORVEL_DLL) + L"\"";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    return GetLastError();
-  }
-  CScopedFileHandle processHandle(process.hProcess);
-  CScopedFileHandle threadHandle(process.hThread);
-  if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) return WAIT_TIMEOUT;
-  DWORD exitCode = 0;
-  GetExitCodeProcess(process.hProcess, &exitCode);
-  return exitCode;
+  return RunToExit(command);
 }
 
 std::string ModulePathText(HMODULE module) {

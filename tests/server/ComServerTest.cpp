@@ -12,6 +12,7 @@
 #include "platform/ScopedHandles.h"
 #include "platform/WinApi.h"
 #include "tests/registrar_windows/RealRegistry.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/DropFilesDataObject.h"
 #include "tests/support/RegistrationTable.h"
 #include "tests/support/ServerLibrary.h"
@@ -30,19 +31,7 @@ DWORD RunSystemProgram(const std::wstring& program, const std::wstring& argument
   wchar_t system[MAX_PATH];
   EXPECT_GT(GetSystemDirectoryW(system, MAX_PATH), 0u);
   std::wstring commandLine = L"\"" + std::wstring(system) + L"\\" + program + L"\" " + arguments;
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    ADD_FAILURE() << "cannot start " << Narrow(commandLine);
-    return ~0u;
-  }
-  CScopedFileHandle processHandle(process.hProcess);
-  CScopedFileHandle threadHandle(process.hThread);
-  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 60000));
-  DWORD exitCode = ~0u;
-  GetExitCodeProcess(process.hProcess, &exitCode);
-  return exitCode;
+  return RunToExit(commandLine);
 }
 
 DWORD Regsvr32(const std::wstring& options, const std::wstring& dll) {

@@ -11,6 +11,7 @@
 #include "platform/ScopedComPtr.h"
 #include "platform/ScopedHandles.h"
 #include "platform/WinApi.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/ServerLibrary.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/WinePath.h"
@@ -191,19 +192,7 @@ TEST(LibraryUnload, FreeLibraryLeavesNothingOfTheLibraryOrItsSatelliteMapped) {
 // Exit code of exit-host.exe run on `library` in `mode`.
 DWORD RunExitHost(const std::wstring& library, const wchar_t* mode) {
   std::wstring commandLine = L"\"" + WinePath(QUORVEL_EXIT_HOST) + L"\" \"" + library + L"\" " + mode;
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    ADD_FAILURE() << "cannot start exit-host.exe: " << GetLastError();
-    return ~0u;
-  }
-  CScopedFileHandle processHandle(process.hProcess);
-  CScopedFileHandle threadHandle(process.hThread);
-  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 60000));
-  DWORD exitCode = ~0u;
-  GetExitCodeProcess(process.hProcess, &exitCode);
-  return exitCode;
+  return RunToExit(commandLine);
 }
 
 TEST(LibraryUnload, AProcessExitsCleanlyWithTheLibraryAndASatelliteLoaded) {
