@@ -12,24 +12,6 @@
 
 namespace quorvel {
 
-namespace {
-
-// The result code for the exception being handled; called only inside a
-// catch block, so that no exception leaves an interface method.
-HRESULT ResultOfCurrentException() noexcept {
-  try {
-    throw;
-  } catch (const CFailure& failure) {
-    return failure.Code();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
-}
-
-}  // namespace
-
 const char16_t CSelecterMenu::kMenuTextPrefix[] = u"Select All ";
 const char16_t CSelecterMenu::kMenuTextSuffix[] = u" Files";
 const char16_t CSelecterMenu::kHelpText[] = u"Click to select all files with this extension in the current folder";
