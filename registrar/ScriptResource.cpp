@@ -2,7 +2,6 @@
 
 #include <climits>
 
-#include "base/Failure.h"
 #include "base/ResultCode.h"
 #include "platform/AnsiText.h"
 #include "platform/ScopedHandles.h"
@@ -45,14 +44,7 @@ HRESULT ApplyRegistryResource(HMODULE module, uint32_t resourceId, bool register
   CRegObject registrar;
   AddCallerVariables(registrar, variables);
   if (addModuleVariables != nullptr) {
-    HRESULT hr = E_UNEXPECTED;
-    try {
-      hr = addModuleVariables(hookContext, &registrar);
-    } catch (const CFailure& failure) {
-      hr = failure.Code();
-    } catch (...) {
-      hr = E_UNEXPECTED;  // nothing is thrown into the caller
-    }
+    const HRESULT hr = addModuleVariables(hookContext, &registrar);
     if (FAILED(hr)) return hr;
   }
 
