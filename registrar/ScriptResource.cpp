@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "base/ModulePath.h"
 #include "base/ResultCode.h"
 #include "platform/AnsiText.h"
 #include "platform/ScopedHandles.h"
@@ -49,12 +50,9 @@ HRESULT ApplyRegistryResource(HMODULE module, uint32_t resourceId, bool register
   }
 
   wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
-  if (length == 0) return ResultFromLastError();
-  // A path that fills the buffer may have been cut.
-  if (length == MAX_PATH) return ResultFromWin32(ERROR_INSUFFICIENT_BUFFER);
-
-  const HRESULT hr = AddModulePathVariables(registrar, AsUtf16(path));
+  HRESULT hr = GetModulePath(module, path);
+  if (FAILED(hr)) return hr;
+  hr = AddModulePathVariables(registrar, AsUtf16(path));
   if (FAILED(hr)) return hr;
   return RunScriptResource(registrar, path, resourceId, L"REGISTRY", registerFlag, registry);
 }

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/MemoryRegistry.h"
 #include "registrar/RegObject.h"
 #include "registrar/RegScriptParser.h"
+#include "tests/support/MemoryRegistry.h"
 #include "tests/support/ValueTypeCases.h"
 
 namespace quorvel {

@@ -4,10 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/MemoryRegistry.h"
 #include "platform/TaskMemory.h"
 #include "registrar/RegObject.h"
 #include "registrar/RegScriptParser.h"
+#include "tests/support/FailingTaskMemory.h"
+#include "tests/support/MemoryRegistry.h"
 
 namespace quorvel {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/MemoryRegistry.h"
 #include "platform/WinApi.h"
+#include "tests/support/MemoryRegistry.h"
 #include "tests/support/RegistrationTable.h"
 
 namespace quorvel {

@@ -11,10 +11,10 @@
 #include "ScriptBytes.h"
 #include "base/ResultCode.h"
 #include "platform/ScopedHandles.h"
-#include "platform/MemoryRegistry.h"
 #include "platform/WindowsRegistry.h"
 #include "registrar/ScriptResource.h"
 #include "tests/registrar_windows/RealRegistry.h"
+#include "tests/support/MemoryRegistry.h"
 
 namespace quorvel {
 namespace {
