@@ -13,18 +13,7 @@
 namespace quorvel {
 
 inline std::string PrintableName(const std::wstring& text) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (wchar_t unit : text) {
-    if (unit >= 0x20 && unit < 0x7F) {
-      if (unit == L'"') out += '\\';
-      out += static_cast<char>(unit);
-    } else {
-      out += "\\u";
-      for (int shift = 12; shift >= 0; shift -= 4) out += kDigits[(unit >> shift) & 0xF];
-    }
-  }
-  return out;
+  return CMemoryRegistry::PrintableName(std::u16string(text.begin(), text.end()));
 }
 
 // Name order of the in-memory registry: ASCII letters fold to lower case.
