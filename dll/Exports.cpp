@@ -1,5 +1,6 @@
 // The four exports of quorvel.dll and its entry point. Each export is thin and
-// forwards to the module; none lets an exception reach its caller.
+// forwards to a noexcept operation of the server frame that answers with a
+// result code, so nothing can be thrown here to catch.
 #include "dll/ModuleState.h"
 #include "platform/WinApi.h"
 #include "server/ClassTable.h"
@@ -38,11 +39,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
 }
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
-  try {
-    return GetClassTable().GetClassObject(clsid, iid, out);
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
+  return GetClassTable().GetClassObject(clsid, iid, out);
 }
 
 STDAPI DllCanUnloadNow() {
@@ -51,18 +48,6 @@ STDAPI DllCanUnloadNow() {
   return module->GetModuleLockCount() == 0 ? S_OK : S_FALSE;
 }
 
-STDAPI DllRegisterServer() {
-  try {
-    return RegisterModule(TRUE);
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
-}
+STDAPI DllRegisterServer() { return RegisterModule(TRUE); }
 
-STDAPI DllUnregisterServer() {
-  try {
-    return UnregisterModule(TRUE);
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
-}
+STDAPI DllUnregisterServer() { return UnregisterModule(TRUE); }
