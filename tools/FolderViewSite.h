@@ -29,6 +29,8 @@ class CFolderViewSite final : public IServiceProvider {
 
   bool HandedOutView() const noexcept { return m_handedOutView; }
   bool HandedOutBrowser() const noexcept { return m_handedOutBrowser; }
+  // References held on the site, its creator's included.
+  ULONG ReferenceCount() const noexcept { return m_references; }
 
  private:
   ~CFolderViewSite() = default;
