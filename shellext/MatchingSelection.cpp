@@ -21,10 +21,11 @@ bool SelectMatchingViewItems(IFolderView* view, const CWideString& folder, const
   // The view is read once for all entries, as the list control is. Only items
   // of the folder count: search results and libraries show several folders.
   CItemNameIndex items;
-  ReadViewItemsOfFolder(view, folder, &items);
+  CViewItemIdLists idLists;
+  ReadViewItemsOfFolder(view, folder, &items, &idLists);
   if (viewed == ViewedFolder::kNotFileSystem && items.IsEmpty()) return false;
 
-  SelectViewItems(view, ItemsOfMatchingEntries(items, folder, pattern));
+  SelectViewItems(view, ItemsOfMatchingEntries(items, folder, pattern), &idLists);
   return true;
 }
 

@@ -1,0 +1,31 @@
+// What lets COM run the Explorer command in its surrogate (dllhost.exe) in a
+// Wine prefix, as the package does on Windows 11: the class with quorvel.dll
+// as its in-process server and an AppID whose DllSurrogate names the
+// surrogate, and the proxy/stub of IExplorerCommand (explorer-command-proxy.dll),
+// which Windows has and Wine lacks. For test prefixes only: the product's
+// registration table does not change.
+#pragma once
+
+#include <string>
+
+#include "platform/WinApi.h"
+
+namespace quorvel {
+
+class CSurrogateRegistration {
+ public:
+  CSurrogateRegistration() = default;
+  CSurrogateRegistration(const CSurrogateRegistration&) = delete;
+  CSurrogateRegistration& operator=(const CSurrogateRegistration&) = delete;
+  ~CSurrogateRegistration() { Remove(); }  // what Register wrote
+
+  // Writes the keys under HKEY_CLASSES_ROOT for `dll` and `proxyDll` (Windows
+  // paths). The surrogate of this program's bitness serves the class.
+  HRESULT Register(const std::wstring& dll, const std::wstring& proxyDll, std::wstring* error);
+  void Remove() noexcept;
+
+ private:
+  bool m_registered = false;
+};
+
+}  // namespace quorvel
