@@ -109,7 +109,8 @@ void CViewItemIdLists::Read(IFolderView* view) {
       for (ULONG i = 0; i < fetched; ++i) {
         m_idLists.emplace_back(reinterpret_cast<ITEMIDLIST*>(received[i]));
       }
-      if (result != S_OK || fetched == 0) break;
+      // Every item counted is in: no further call to learn that the end is reached.
+      if (result != S_OK || fetched == 0 || m_idLists.size() >= static_cast<size_t>(count)) break;
     }
     return;
   }

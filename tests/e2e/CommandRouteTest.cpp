@@ -14,6 +14,7 @@
 #include "shellext/SelecterCommand.h"
 #include "shellext/SelecterMenu.h"
 #include "tests/support/TempFolder.h"
+#include "tools/BatchingFolderView.h"
 #include "tools/ContextMenuDriver.h"
 #include "tools/ExplorerCommandDriver.h"
 #include "tools/FolderWindow.h"
@@ -189,6 +190,64 @@ TEST(CommandRouteToAnotherFolder, LeavesThatViewAlone) {
     EXPECT_EQ(StringList{L"y.doc"}, Named(other, &CFolderWindow::ItemState::selected));
     EXPECT_EQ(StringList{L"y.doc"}, Named(other, &CFolderWindow::ItemState::focused));
     EXPECT_EQ(StringList{L"c.doc"}, Named(clicked, &CFolderWindow::ItemState::selected));
+  }
+  OleUninitialize();
+}
+
+// A view that offers the batched calls (over the platform's, which does not):
+// the command reads it with one Items batch and selects with one
+// SelectAndPositionItems, the same selection and focus as with the per-item
+// calls, and the number of calls on the view does not grow with the folder.
+TEST(CommandOnABatchingView, SelectsTheSameWithCallsThatDoNotGrow) {
+  ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+  long callsAtFirstSize = -1;
+  for (const int entries : {20, 200}) {
+    CTempFolder folder;
+    for (int i = 0; i < entries; ++i) folder.AddFile((std::to_wstring(i) + (i % 2 == 0 ? L".txt" : L".doc")).c_str());
+    CFolderWindow window;
+    ASSERT_EQ(S_OK, window.Open(folder.Path(), 640, 400)) << CTempFolder::Narrow(window.GetError());
+    CScopedComPtr<IShellItemArray> items;
+    std::wstring error;
+    ASSERT_EQ(S_OK, CreateItemArray(window, {L"0.txt"}, items.Receive(), &error)) << CTempFolder::Narrow(error);
+
+    StringList selectedPerItem;
+    StringList focusedPerItem;
+    for (const bool batching : {false, true}) {
+      ASSERT_EQ(S_OK, window.SelectEntries({L"1.doc"}, false));
+      CScopedComPtr<CFolderViewSite> site;
+      site.Reset(new CFolderViewSite(window.GetBrowser(), Services::kViewAndBrowser));
+      CScopedComPtr<IFolderView> platformView;
+      ASSERT_EQ(S_OK, window.GetBrowser()->GetCurrentView(IID_IFolderView, platformView.ReceiveVoid()));
+      CScopedComPtr<CBatchingFolderView> view;
+      view.Reset(new CBatchingFolderView(platformView.Get()));
+      if (batching) site->SetView(view.Get());
+      ExplorerCommandOptions options;
+      options.site = site.Get();
+      ExplorerCommandReport report;
+      ASSERT_EQ(S_OK, DriveExplorerCommand(NewCommand().Get(), window, items.Get(), options, &report, &error))
+          << CTempFolder::Narrow(error);
+      ASSERT_EQ(S_OK, report.invoke);
+      const StringList selected = Named(window, &CFolderWindow::ItemState::selected);
+      const StringList focused = Named(window, &CFolderWindow::ItemState::focused);
+      EXPECT_EQ(static_cast<size_t>(entries / 2), selected.size()) << entries;
+      if (!batching) {
+        selectedPerItem = selected;
+        focusedPerItem = focused;
+        continue;
+      }
+      EXPECT_EQ(selectedPerItem, selected) << entries;
+      EXPECT_EQ(focusedPerItem, focused) << entries;
+      const auto& calls = view->Calls();
+      EXPECT_EQ(0u, calls.count("Item")) << entries;
+      EXPECT_EQ(1, calls.at("Items")) << entries;
+      EXPECT_EQ(1, calls.at("IEnumIDList::Next")) << entries;
+      EXPECT_EQ(1, calls.at("SelectAndPositionItems")) << entries;
+      if (callsAtFirstSize < 0) {
+        callsAtFirstSize = view->TotalCalls();
+      } else {
+        EXPECT_EQ(callsAtFirstSize, view->TotalCalls()) << "calls on the view grew with the folder";
+      }
+    }
   }
   OleUninitialize();
 }
