@@ -1,6 +1,10 @@
 #include "tools/SurrogateRegistration.h"
 
+#include "platform/ScopedHandles.h"
 #include "tools/FolderWindow.h"
+
+// After the platform header, which it needs.
+#include <tlhelp32.h>
 
 namespace quorvel {
 
@@ -60,6 +64,50 @@ void CSurrogateRegistration::Remove() noexcept {
   for (const wchar_t* key : {kCommandClassKey, kAppIdKey, kInterfaceKey, kProxyClassKey}) {
     RegDeleteTreeW(HKEY_CLASSES_ROOT, key);
   }
+}
+
+std::set<DWORD> RunningSurrogates() {
+  std::set<DWORD> found;
+  CScopedFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot.IsValid()) return found;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
+    if (_wcsicmp(entry.szExeFile, L"dllhost.exe") == 0) found.insert(entry.th32ProcessID);
+  }
+  return found;
+}
+
+bool CStartedSurrogate::Find(const std::set<DWORD>& before) {
+  std::set<DWORD> started;
+  for (const DWORD id : RunningSurrogates()) {
+    if (before.count(id) == 0) started.insert(id);
+  }
+  if (started.size() != 1) return false;
+  m_process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, *started.begin());
+  return m_process != nullptr;
+}
+
+bool CStartedSurrogate::End(DWORD milliseconds) noexcept {
+  if (m_process == nullptr) return false;
+  bool exited = false;
+  for (DWORD waited = 0;; waited += 100) {
+    const DWORD wait = MsgWaitForMultipleObjects(1, &m_process, FALSE, 100, QS_ALLINPUT);
+    if (wait == WAIT_OBJECT_0) {
+      exited = true;
+      break;
+    }
+    if (waited >= milliseconds) break;
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+  }
+  if (!exited) {
+    TerminateProcess(m_process, 0);
+    WaitForSingleObject(m_process, 10000);
+  }
+  CloseHandle(m_process);
+  m_process = nullptr;
+  return exited;
 }
 
 }  // namespace quorvel

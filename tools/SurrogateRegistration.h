@@ -6,6 +6,7 @@
 // registration table does not change.
 #pragma once
 
+#include <set>
 #include <string>
 
 #include "platform/WinApi.h"
@@ -26,6 +27,30 @@ class CSurrogateRegistration {
 
  private:
   bool m_registered = false;
+};
+
+// The process identifiers of the running surrogates (dllhost.exe).
+std::set<DWORD> RunningSurrogates();
+
+// The surrogate a run started: waits for it to exit after the last release,
+// and ends it when it does not (Wine's dllhost.exe stays; it also holds the
+// starting program's output open).
+class CStartedSurrogate {
+ public:
+  CStartedSurrogate() = default;
+  CStartedSurrogate(const CStartedSurrogate&) = delete;
+  CStartedSurrogate& operator=(const CStartedSurrogate&) = delete;
+  ~CStartedSurrogate() { End(0); }
+
+  // Remembers the one surrogate running now that was not in `before`; false
+  // when there is not exactly one.
+  bool Find(const std::set<DWORD>& before);
+  // Waits up to `milliseconds` for the surrogate to exit by itself (true),
+  // then ends it.
+  bool End(DWORD milliseconds) noexcept;
+
+ private:
+  HANDLE m_process = nullptr;
 };
 
 }  // namespace quorvel

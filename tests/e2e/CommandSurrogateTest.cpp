@@ -27,8 +27,6 @@
 #include "tools/FolderWindow.h"
 #include "tools/SurrogateRegistration.h"
 
-// After the platform header, which it needs.
-#include <tlhelp32.h>
 
 namespace quorvel {
 namespace {
@@ -54,35 +52,6 @@ StringList Named(CFolderWindow& window, bool CFolderWindow::ItemState::*bit) {
 ULONG References(IUnknown* object) {
   object->AddRef();
   return object->Release();
-}
-
-// Ends the surrogate this test started, whatever happens: Wine's stays, and it
-// holds this program's output open.
-class CStartedSurrogate {
- public:
-  explicit CStartedSurrogate(DWORD id) : m_process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)) {}
-  CStartedSurrogate(const CStartedSurrogate&) = delete;
-  CStartedSurrogate& operator=(const CStartedSurrogate&) = delete;
-  ~CStartedSurrogate() {
-    if (!m_process.IsValid()) return;
-    TerminateProcess(m_process.Get(), 0);
-    WaitForSingleObject(m_process.Get(), 10000);
-  }
-
- private:
-  CScopedFileHandle m_process;
-};
-
-// The process identifiers of the running surrogates.
-std::set<DWORD> Surrogates() {
-  std::set<DWORD> found;
-  CScopedFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  PROCESSENTRY32W entry = {};
-  entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
-    if (_wcsicmp(entry.szExeFile, L"dllhost.exe") == 0) found.insert(entry.th32ProcessID);
-  }
-  return found;
 }
 
 class CommandSurrogate : public ::testing::Test {
@@ -111,16 +80,12 @@ class CommandSurrogate : public ::testing::Test {
 };
 
 TEST_F(CommandSurrogate, AnswersAsInProcessAndLetsTheSiteAndTheItemsGo) {
-  const std::set<DWORD> before = Surrogates();
+  const std::set<DWORD> before = RunningSurrogates();
   CScopedComPtr<IExplorerCommand> command;
   ASSERT_EQ(S_OK, CoCreateInstance(kCommandClass, nullptr, CLSCTX_LOCAL_SERVER, IID_IExplorerCommand,
                                    command.ReceiveVoid()));
-  std::set<DWORD> started;
-  for (const DWORD id : Surrogates()) {
-    if (before.count(id) == 0) started.insert(id);
-  }
-  ASSERT_EQ(1u, started.size()) << "one surrogate serves the command";
-  const CStartedSurrogate surrogate(*started.begin());
+  CStartedSurrogate surrogate;
+  ASSERT_TRUE(surrogate.Find(before)) << "one surrogate serves the command";
 
   struct Case {
     const char* what;
