@@ -1,4 +1,4 @@
-// The composition of quorvel.dll: its one creatable class and the library's
+// The composition of quorvel.dll: its two creatable classes and the library's
 // static records, in the order of their construction: the class table, the
 // module object, the application object. (The instance record is
 // constant-initialised, so it is ready before all of them.) Their
@@ -18,6 +18,7 @@
 #include "server/QuorvelApp.h"
 #include "server/QuorvelModule.h"
 #include "shellext/ResourceInstance.h"
+#include "shellext/SelecterCommand.h"
 #include "shellext/SelecterMenu.h"
 
 namespace quorvel {
@@ -33,26 +34,38 @@ HRESULT UpdateSelecterMenuRegistration(BOOL registerClass) noexcept {
   return module->ApplyRegistryResource(kSelecterMenuScriptResource, registerClass, nullptr);
 }
 
+// The Explorer command is registered by the package that declares it to
+// Windows 11's menu, not by DllRegisterServer: its registration step leaves
+// the registry as it is, so the registration table stays the handler's.
+HRESULT LeaveSelecterCommandRegistration(BOOL /*registerClass*/) noexcept { return S_OK; }
+
 const CATID* NoCategories() noexcept { return nullptr; }
 
 ClassEntry g_selecterMenuEntry = {
     &CLSID_SelecterMenu, &UpdateSelecterMenuRegistration, &CSelecterMenu::CreateFactory, &CSelecterMenu::CreateObject,
     {nullptr},           &NoCategories,
 };
-ClassEntry* g_classEntries[] = {&g_selecterMenuEntry};
+ClassEntry g_selecterCommandEntry = {
+    &CLSID_SelecterCommand, &LeaveSelecterCommandRegistration, &CSelecterCommand::CreateFactory,
+    &CSelecterCommand::CreateObject, {nullptr}, &NoCategories,
+};
+ClassEntry* g_classEntries[] = {&g_selecterMenuEntry, &g_selecterCommandEntry};
 
 ClassTable g_classTable(CurrentModuleInstance(), std::begin(g_classEntries), std::end(g_classEntries));
 CQuorvelModule g_module;
 CQuorvelApp g_app;
+
+// The handler loads its menu bitmap from the resource instance, which start-up
+// may switch to a satellite resource library on the first request. Naming the
+// source only stores a pointer.
+HINSTANCE ApplicationResourceInstance() noexcept { return g_app.ResourceInstance(); }
+const bool g_resourceSourceNamed = (SetResourceInstanceSource(&ApplicationResourceInstance), true);
 
 }  // namespace
 
 ClassTable& GetClassTable() noexcept { return g_classTable; }
 CQuorvelApp& GetQuorvelApp() noexcept { return g_app; }
 
-// The handler loads its menu bitmap from the resource instance, which start-up
-// may switch to a satellite resource library on the first request.
-HINSTANCE ResourceInstance() noexcept { return g_app.ResourceInstance(); }
 
 void ShutDownStaticRecords() noexcept { g_app.ShutDown(); }
 

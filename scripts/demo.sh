@@ -247,6 +247,41 @@ if [ "$use_sample" = yes ]; then
   fi
 fi
 
+# The same right-click as Windows 11's first-level menu makes it: the
+# Explorer command, in this process and in the COM surrogate.
+for way in command surrogate; do
+  echo
+  if [ $way = command ]; then
+    echo "== 2b. The same right-click through Windows 11's menu: the Explorer command SelecterCommand, in process"
+  else
+    echo "== 2c. The Explorer command in the COM surrogate (dllhost.exe), as Windows 11 runs it"
+  fi
+  command_report="$work/folder-host-$way.out"
+  status=0
+  wine64_program "$host" --way $way "$folder_w" "${clicked[@]}" >"$command_report" 2>"$errors" </dev/null || status=$?
+  if [ $status -ne 0 ]; then
+    cat "$errors" >&2
+    fail "folder-host.exe --way $way failed with exit code $status"
+  fi
+  command_facts() { sed -n "s/^$1: //p" "$command_report"; }
+  echo "   command:         $(command_facts server)"
+  echo "   state:           $(command_facts command-state)"
+  echo "   title:           \"$(command_facts command-title)\""
+  echo "   tool tip:        \"$(command_facts command-tool-tip)\""
+  echo "   icon:            $(command_facts command-icon)"
+  echo "   invoked:         Invoke returned $(command_facts invoke), view route $(command_facts view-route)"
+  [ "$(command_facts command-title)" = "$menu_item" ] || fail "the command's title should read \"$menu_item\""
+  if [ $way = command ]; then
+    echo "   selected:        $(command_facts selected | paste -sd ',' | sed 's/,/, /g')"
+    [ "$(command_facts selected | sort)" = "$(facts selected | sort)" ] ||
+      fail "the command should select what the classic handler selects"
+    echo "   the same entries as the classic handler, focus on $(command_facts focused)"
+  else
+    echo "   surrogate:       $(command_facts surrogate)"
+    echo "   (the selection made from the surrogate is not shown: Wine garbles the view's folder ID list on its way there)"
+  fi
+done
+
 if [ -n "$png" ]; then
   convert "$bmp" "$png" || fail "cannot convert $bmp to $png"
   convert "$menu_bmp" "${png%.png}-menu.png" || fail "cannot convert $menu_bmp"

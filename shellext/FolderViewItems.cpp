@@ -1,7 +1,10 @@
 #include "shellext/FolderViewItems.h"
 
+#include <memory>
+#include <new>
 #include <utility>
 
+#include "base/Failure.h"
 #include "platform/ScopedComPtr.h"
 #include "platform/TaskMemory.h"
 #include "platform/TextServices.h"
@@ -10,29 +13,78 @@ namespace quorvel {
 
 namespace {
 
+// The most items asked of the view's enumerator at once: a folder of that
+// many entries is read in one call.
+constexpr ULONG kLargestBatch = 1 << 16;
+
 bool EqualIgnoringCase(const wchar_t* text, int32_t length, const CWideString& other) {
   return length == other.GetLength() && EqualPathText(AsUtf16(text), other.GetText(), length);
 }
 
-}  // namespace
-
-ViewedFolder CompareViewedFolder(IFolderView* view, const CWideString& folder) {
+// The absolute ID list of the folder the view shows, or null.
+CTaskMemory<ITEMIDLIST> ShownFolderIdList(IFolderView* view) {
+  CTaskMemory<ITEMIDLIST> idList;
   CScopedComPtr<IPersistFolder2> shownFolder;
   if (FAILED(shownFolder.Received(view->GetFolder(IID_IPersistFolder2, shownFolder.ReceiveVoid()))) ||
       !shownFolder) {
-    return ViewedFolder::kNotFileSystem;
+    return idList;
   }
-  CTaskMemory<ITEMIDLIST> idList;
-  if (FAILED(idList.Received(shownFolder->GetCurFolder(reinterpret_cast<PIDLIST_ABSOLUTE*>(idList.Receive())))) ||
-      !idList) {
-    return ViewedFolder::kNotFileSystem;
-  }
+  idList.Received(shownFolder->GetCurFolder(reinterpret_cast<PIDLIST_ABSOLUTE*>(idList.Receive())));
+  return idList;
+}
+
+// The file-system path of `idList`, or null.
+CTaskMemory<wchar_t> FileSystemPath(PCIDLIST_ABSOLUTE idList) {
   CTaskMemory<wchar_t> path;
-  if (FAILED(path.Received(SHGetNameFromIDList(reinterpret_cast<PCIDLIST_ABSOLUTE>(idList.Get()),
-                                               SIGDN_FILESYSPATH, path.Receive()))) ||
-      !path) {
-    return ViewedFolder::kNotFileSystem;
+  path.Received(SHGetNameFromIDList(idList, SIGDN_FILESYSPATH, path.Receive()));
+  return path;
+}
+
+// The path of the view's item `child`: the folder's ID list joined with the
+// child's, named here; where that names no file-system path (the items of
+// search results carry paths of their own), the view's folder is asked.
+class CItemPaths {
+ public:
+  explicit CItemPaths(IFolderView* view) : m_view(view), m_folderIdList(ShownFolderIdList(view)) {}
+
+  CTaskMemory<wchar_t> PathOf(PCUITEMID_CHILD child) {
+    if (m_folderIdList) {
+      CTaskMemory<ITEMIDLIST> joined(reinterpret_cast<ITEMIDLIST*>(
+          ILCombine(reinterpret_cast<PCIDLIST_ABSOLUTE>(m_folderIdList.Get()), child)));
+      if (!joined) CFailure::ThrowOutOfMemory();
+      CTaskMemory<wchar_t> path = FileSystemPath(reinterpret_cast<PCIDLIST_ABSOLUTE>(joined.Get()));
+      if (path) return path;
+    }
+    return AskedOfTheViewsFolder(child);
   }
+
+ private:
+  CTaskMemory<wchar_t> AskedOfTheViewsFolder(PCUITEMID_CHILD child) {
+    CTaskMemory<wchar_t> path;
+    if (!m_askedForFolder) {
+      m_askedForFolder = true;
+      m_shownFolder.Received(m_view->GetFolder(IID_IShellFolder, m_shownFolder.ReceiveVoid()));
+    }
+    if (!m_shownFolder) return path;
+    STRRET name = {};
+    if (FAILED(m_shownFolder->GetDisplayNameOf(child, SHGDN_FORPARSING, &name))) return path;
+    path.Received(StrRetToStrW(&name, child, path.Receive()));
+    return path;
+  }
+
+  IFolderView* m_view;
+  CTaskMemory<ITEMIDLIST> m_folderIdList;
+  bool m_askedForFolder = false;
+  CScopedComPtr<IShellFolder> m_shownFolder;
+};
+
+}  // namespace
+
+ViewedFolder CompareViewedFolder(IFolderView* view, const CWideString& folder) {
+  const CTaskMemory<ITEMIDLIST> idList = ShownFolderIdList(view);
+  if (!idList) return ViewedFolder::kNotFileSystem;
+  const CTaskMemory<wchar_t> path = FileSystemPath(reinterpret_cast<PCIDLIST_ABSOLUTE>(idList.Get()));
+  if (!path) return ViewedFolder::kNotFileSystem;
   // "C:\" ends in its backslash already; every other folder path does not.
   CWideString shown(AsUtf16(path.Get()));
   if (shown.IsEmpty() || shown.GetAt(shown.GetLength() - 1) != u'\\') shown += u'\\';
@@ -40,23 +92,50 @@ ViewedFolder CompareViewedFolder(IFolderView* view, const CWideString& folder) {
                                                                                 : ViewedFolder::kOther;
 }
 
-void ReadViewItemsOfFolder(IFolderView* view, const CWideString& folder, CItemNameIndex* items) {
-  CScopedComPtr<IShellFolder> shownFolder;
-  if (FAILED(shownFolder.Received(view->GetFolder(IID_IShellFolder, shownFolder.ReceiveVoid()))) || !shownFolder) {
+void CViewItemIdLists::Read(IFolderView* view) {
+  m_idLists.clear();
+  int count = 0;
+  if (FAILED(view->ItemCount(SVGIO_ALLVIEW, &count)) || count <= 0) return;
+  m_idLists.reserve(static_cast<size_t>(count));
+
+  CScopedComPtr<IEnumIDList> enumerator;
+  if (SUCCEEDED(enumerator.Received(
+          view->Items(SVGIO_ALLVIEW | SVGIO_FLAG_VIEWORDER, IID_IEnumIDList, enumerator.ReceiveVoid()))) &&
+      enumerator) {
+    const ULONG batch = static_cast<ULONG>(count) < kLargestBatch ? static_cast<ULONG>(count) : kLargestBatch;
+    std::unique_ptr<PITEMID_CHILD[]> received(new PITEMID_CHILD[batch]());
+    for (;;) {
+      ULONG fetched = 0;
+      const HRESULT result = enumerator->Next(batch, received.get(), &fetched);
+      if (FAILED(result)) fetched = 0;
+      // Owned first, so that nothing is lost if a later step throws.
+      for (ULONG i = 0; i < fetched; ++i) {
+        m_idLists.emplace_back(reinterpret_cast<ITEMIDLIST*>(received[i]));
+      }
+      // Every item counted is in: no further call to learn that the end is reached.
+      if (result != S_OK || fetched == 0 || m_idLists.size() >= static_cast<size_t>(count)) break;
+    }
     return;
   }
-  int count = 0;
-  if (FAILED(view->ItemCount(SVGIO_ALLVIEW, &count))) return;
+  // The view offers no batch (Wine's answers E_NOTIMPL): item by item.
   for (int index = 0; index < count; ++index) {
     CTaskMemory<ITEMIDLIST> child;
-    if (FAILED(child.Received(view->Item(index, reinterpret_cast<PITEMID_CHILD*>(child.Receive())))) || !child) {
-      continue;
-    }
-    const auto childId = reinterpret_cast<PCUITEMID_CHILD>(child.Get());
-    STRRET name = {};
-    if (FAILED(shownFolder->GetDisplayNameOf(childId, SHGDN_FORPARSING, &name))) continue;
-    CTaskMemory<wchar_t> path;
-    if (FAILED(path.Received(StrRetToStrW(&name, childId, path.Receive()))) || !path) continue;
+    child.Received(view->Item(index, reinterpret_cast<PITEMID_CHILD*>(child.Receive())));
+    m_idLists.push_back(std::move(child));
+  }
+}
+
+void ReadViewItemsOfFolder(IFolderView* view, const CWideString& folder, CItemNameIndex* items,
+                           CViewItemIdLists* idLists) {
+  CViewItemIdLists own;
+  CViewItemIdLists& read = idLists != nullptr ? *idLists : own;
+  read.Read(view);
+  CItemPaths paths(view);
+  for (int index = 0; index < read.GetCount(); ++index) {
+    const PCUITEMID_CHILD child = read.Get(index);
+    if (child == nullptr) continue;
+    const CTaskMemory<wchar_t> path = paths.PathOf(child);
+    if (!path) continue;
     // The item's folder is its path up to the last backslash, that included.
     const wchar_t* text = path.Get();
     const wchar_t* lastBackslash = wcsrchr(text, L'\\');

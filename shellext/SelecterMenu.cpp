@@ -8,13 +8,8 @@
 #include "platform/AnsiText.h"
 #include "platform/ScopedStorageMedium.h"
 #include "shellext/ResourceInstance.h"
-#include "shellext/SiteFolderView.h"
 
 namespace quorvel {
-
-const char16_t CSelecterMenu::kMenuTextPrefix[] = u"Select All ";
-const char16_t CSelecterMenu::kMenuTextSuffix[] = u" Files";
-const char16_t CSelecterMenu::kHelpText[] = u"Click to select all files with this extension in the current folder";
 
 CSelecterMenu::CSelecterMenu() noexcept
     : m_menuBitmap(LoadBitmapW(ResourceInstance(), MAKEINTRESOURCEW(kMenuBitmapId))) {}
@@ -80,9 +75,7 @@ STDMETHODIMP CSelecterMenu::QueryContextMenu(HMENU hmenu, UINT indexMenu, UINT i
 
 HRESULT CSelecterMenu::AddMenuItem(HMENU hmenu, UINT indexMenu, UINT idCmdFirst) {
   m_selection.Analyse();
-  CWideString text(kMenuTextPrefix);
-  text += m_selection.GetExtension();
-  text += kMenuTextSuffix;
+  const CWideString text = SelectAllTitle(m_selection);
 
   // The menu calls' results are not examined: the item's one identifier is
   // spent either way.
@@ -106,14 +99,14 @@ STDMETHODIMP CSelecterMenu::GetCommandString(UINT_PTR idCmd, UINT uType, UINT* /
 
 HRESULT CSelecterMenu::CopyHelpText(UINT uType, CHAR* pszName, UINT cchMax) const {
   if (uType == GCS_HELPTEXTW) {
-    lstrcpynW(reinterpret_cast<LPWSTR>(pszName), AsWide(kHelpText), static_cast<int>(cchMax));
+    lstrcpynW(reinterpret_cast<LPWSTR>(pszName), AsWide(kSelectAllHelpText), static_cast<int>(cchMax));
     return S_OK;
   }
   // Two bytes per UTF-16 unit, terminator included, hold any ANSI code page.
-  const int units = TextLength(kHelpText) + 1;
+  const int units = TextLength(kSelectAllHelpText) + 1;
   const int bytes = 2 * units;
   std::unique_ptr<char[]> text(new char[bytes]());
-  if (Utf16ToAnsi(kHelpText, units, text.get(), bytes) == 0) return ResultFromLastError();
+  if (Utf16ToAnsi(kSelectAllHelpText, units, text.get(), bytes) == 0) return ResultFromLastError();
   lstrcpynA(pszName, text.get(), static_cast<int>(cchMax));
   return S_OK;
 }
@@ -126,7 +119,7 @@ STDMETHODIMP CSelecterMenu::InvokeCommand(CMINVOKECOMMANDINFO* pici) {
     const ULONG_PTR verb = reinterpret_cast<ULONG_PTR>(pici->lpVerb);
     if ((verb >> 16) != 0) return E_INVALIDARG;
     if (LOWORD(verb) != 0) return S_OK;
-    SelectInFolderWindow(pici->hwnd);
+    SelectAllInFolderView(m_selection, m_site.Get(), pici->hwnd);
     return S_OK;
   } catch (...) {
     return ResultOfCurrentException();
@@ -143,28 +136,6 @@ STDMETHODIMP CSelecterMenu::GetSite(REFIID riid, void** ppvSite) {
   *ppvSite = nullptr;
   if (!m_site) return E_FAIL;
   return m_site->QueryInterface(riid, ppvSite);
-}
-
-void CSelecterMenu::SelectInFolderWindow(HWND window) const {
-  const CWideString extension = m_selection.GetExtension();
-  const CWideString folder = m_selection.GetFolder();
-  if (extension.GetLength() <= 1) return;
-  // The folder is empty when the first path did not fit the path object; the
-  // pattern would then name the root of the current drive, not the folder.
-  if (folder.IsEmpty()) return;
-  CWideString pattern(u"*");
-  pattern += extension;
-
-  // Since Windows 7 Explorer's file list is no list control: the view object
-  // that the site leads to comes first, the window classes last. A view that
-  // shows another folder is passed over, and so is any step that fails.
-  using Route = CScopedComPtr<IFolderView> (*)(IUnknown*);
-  for (const Route route : {&FolderViewOfViewService, &FolderViewOfTopLevelBrowser}) {
-    const CScopedComPtr<IFolderView> view = route(m_site.Get());
-    if (view && SelectMatchingViewItems(view.Get(), folder, pattern)) return;
-  }
-  const HWND listView = FindListView(window);
-  if (listView != nullptr) SelectMatchingFiles(listView, folder, pattern);
 }
 
 }  // namespace quorvel

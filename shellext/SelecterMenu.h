@@ -3,9 +3,9 @@
 // (IObjectWithSite), lets it add the item "Select All <ext> Files"
 // (IContextMenu), and calls it back when the item is chosen; it then selects,
 // in the folder window, every entry of the folder with the most frequent
-// extension of the selection. The folder view is reached through the site's
-// services where the host offers them (today's Explorer and file dialogs),
-// otherwise through the list control below the invoking window.
+// extension of the selection. The work is SelectAllCommand.h's, shared with
+// the Explorer command; this object only reads the shell's data object and
+// builds the menu item.
 //
 // The object is abstract: it is made in one of the creatable forms of
 // server/ComObject.h, through CreateObject.
@@ -19,6 +19,7 @@
 #include "server/ComObject.h"
 #include "server/DispatchImpl.h"
 #include "server/ObjectRoot.h"
+#include "shellext/SelectAllCommand.h"
 #include "shellext/SelectionProcessor.h"
 
 namespace quorvel {
@@ -31,12 +32,9 @@ class CSelecterMenu : public CComObjectRootEx<CComSingleThreadModel>,
                                            CComTypeInfoHolder>,
                       public IObjectWithSite {
  public:
-  static constexpr UINT kMaxSelectedFiles = 250;
+  static constexpr UINT kMaxSelectedFiles = kMaxClickedFiles;
   static constexpr UINT kPathBufferUnits = 32767;
   static constexpr WORD kMenuBitmapId = 202;
-  static const char16_t kMenuTextPrefix[];
-  static const char16_t kMenuTextSuffix[];
-  static const char16_t kHelpText[];
 
   // The interface table, searched in order; the first entry is the identity.
   static const InterfaceEntry* GetInterfaceTable() noexcept;
@@ -70,33 +68,6 @@ class CSelecterMenu : public CComObjectRootEx<CComSingleThreadModel>,
   // The held site as `riid`; E_FAIL with *ppvSite null when none is held.
   STDMETHOD(GetSite)(REFIID riid, void** ppvSite) override;
 
-  // Folder view location: the list control of the folder view at or below
-  // `start`, or null.
-  static HWND FindListView(HWND start);
-  // The first window at or below `window` (depth first, topmost child first)
-  // whose class name equals `className`, ASCII letter case ignored; or null.
-  static HWND FindWindowByClass(HWND window, const CWideString& className);
-  // The index of the first list item whose identifier list names a file
-  // called exactly `fileName`, or -1.
-  static int FindItemByName(HWND listView, const CWideString& fileName);
-
-  // Folder scan: the item of every entry of `folder` that matches `pattern`
-  // ("*" + extension) becomes the list's whole selection, and the item of the
-  // last such entry in listing order takes the focus. The list is read once
-  // for all the entries; the states change with its redrawing suspended and
-  // the focus moved once (shellext/SelectionChanges.h).
-  static void SelectMatchingFiles(HWND listView, const CWideString& folder, const CWideString& pattern);
-  // Selects and focuses the item that shows `fileName`, if there is one.
-  static void SelectItemByName(HWND listView, const CWideString& fileName);
-
-  // The folder scan on the shell's view object: if the view shows `folder`
-  // or holds items of it, the item of every entry of `folder` matching
-  // `pattern` becomes the view's whole selection, the last in listing order
-  // focused, as on the list control, and the answer is true. Items of other
-  // folders only lose their selection. Answers false, with nothing changed,
-  // for a view that shows neither.
-  static bool SelectMatchingViewItems(IFolderView* view, const CWideString& folder, const CWideString& pattern);
-
  protected:
   CSelecterMenu() noexcept;
   ~CSelecterMenu() = default;  // releases the site and the data object, frees the bitmap
@@ -105,7 +76,6 @@ class CSelecterMenu : public CComObjectRootEx<CComSingleThreadModel>,
   HRESULT ReadSelection(IDataObject* dataObject);
   HRESULT AddMenuItem(HMENU hmenu, UINT indexMenu, UINT idCmdFirst);
   HRESULT CopyHelpText(UINT uType, CHAR* pszName, UINT cchMax) const;
-  void SelectInFolderWindow(HWND window) const;
 
   SelectionProcessor m_selection;
   CScopedComPtr<IDataObject> m_dataObject;

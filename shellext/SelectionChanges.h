@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/WinApi.h"
+#include "shellext/FolderViewItems.h"
 
 namespace quorvel {
 
@@ -20,7 +21,10 @@ namespace quorvel {
 void SelectListItems(HWND listView, const std::vector<int>& items);
 
 // On the shell's view object, by IFolderView::SelectItem, inside
-// IFolderView2::SetRedraw where the view offers it.
-void SelectViewItems(IFolderView* view, const std::vector<int>& items);
+// IFolderView2::SetRedraw where the view offers it. Given the view's items'
+// ID lists, all the items are selected in one IFolderView::SelectAndPositionItems
+// where the view offers it: with the view in another process that is one
+// call, not one per item.
+void SelectViewItems(IFolderView* view, const std::vector<int>& items, const CViewItemIdLists* idLists = nullptr);
 
 }  // namespace quorvel

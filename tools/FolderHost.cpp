@@ -22,9 +22,20 @@
 //   focused: b.TXT
 //   picture: Z:\tmp\shot.bmp
 //
+// With --way command the Explorer command plays instead, as Windows 11's
+// first-level menu calls it (in this process; --way surrogate: in the COM
+// surrogate), and the lines from "initialize" to "help-text-a" become
+//
+//   command-state: enabled
+//   command-title: Select All .txt Files
+//   command-tool-tip: Click to select all files with this extension in the current folder
+//   command-icon: Z:\opt\quorvel\quorvel.dll,-203
+//   invoke: 0x00000000
+//
 // Any failure ends the program with exit code 1 and an "error:" line on
 // standard error; bad usage gives exit code 2.
 #include <cstdio>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -33,16 +44,19 @@
 #include "platform/ScopedHandles.h"
 #include "platform/WinApi.h"
 #include "tools/ContextMenuDriver.h"
+#include "tools/ExplorerCommandDriver.h"
 #include "tools/FolderWindow.h"
 #include "tools/MenuPicture.h"
 #include "tools/ProgramFrame.h"
+#include "tools/SurrogateRegistration.h"
 
 namespace quorvel {
 namespace {
 
 constexpr wchar_t kUsage[] =
     L"usage: folder-host.exe [--preselect NAME]... [--picture FILE.bmp] [--menu-picture FILE.bmp]\n"
-    L"                       [--site none|view|browser] [--no-window] FOLDER NAME...\n"
+    L"                       [--site none|view|browser] [--no-window] [--way menu|command|surrogate]\n"
+    L"                       FOLDER NAME...\n"
     L"  FOLDER              the folder to show in the folder view (a full path)\n"
     L"  NAME                an entry of FOLDER to right-click; the handler gets them in this order\n"
     L"  --preselect NAME    an entry that is selected before the right-click (besides the clicked ones)\n"
@@ -50,7 +64,11 @@ constexpr wchar_t kUsage[] =
     L"  --menu-picture FILE.bmp  open the context menu at the first entry and save a picture of it first\n"
     L"  --site view         give the handler a site answering SID_SFolderView and SID_STopLevelBrowser,\n"
     L"                      as Explorer does (the default); browser: SID_STopLevelBrowser only; none: no site\n"
-    L"  --no-window         pass no window to InvokeCommand\n";
+    L"  --no-window         pass no window to InvokeCommand\n"
+    L"  --way menu          the classic context-menu handler (the default); command: the Explorer command of\n"
+    L"                      Windows 11's menu, in this process; surrogate: the same in the COM surrogate\n"
+    L"                      (both register the command's class and its proxy for this run: the package\n"
+    L"                      does that on Windows 11)\n";
 
 struct Options {
   std::wstring folder;
@@ -59,7 +77,12 @@ struct Options {
   std::wstring picture;
   std::wstring menuPicture;
   RightClickOptions rightClick;
+  enum class Way { kMenu, kCommand, kSurrogate } way = Way::kMenu;
 };
+
+// {F06FB54A-A1ED-4613-9C05-63353D9D46F5}
+constexpr CLSID kSelecterCommandClass = {
+    0xF06FB54A, 0xA1ED, 0x4613, {0x9C, 0x05, 0x63, 0x35, 0x3D, 0x9D, 0x46, 0xF5}};
 
 // The handler as the shell gets it: through the class's registration, so
 // that nothing works unless quorvel.dll was registered.
@@ -168,13 +191,23 @@ bool ParseOptions(int count, wchar_t** arguments, Options* options) {
     if (argument == L"--no-window") {
       options->rightClick.passWindow = false;
     } else if (argument == L"--preselect" || argument == L"--picture" || argument == L"--menu-picture" ||
-               argument == L"--site") {
+               argument == L"--site" || argument == L"--way") {
       if (i + 1 >= count) return false;
       const std::wstring value = arguments[++i];
       if (argument == L"--menu-picture") {
         options->menuPicture = value;
       } else if (argument == L"--picture") {
         options->picture = value;
+      } else if (argument == L"--way") {
+        if (value == L"menu") {
+          options->way = Options::Way::kMenu;
+        } else if (value == L"command") {
+          options->way = Options::Way::kCommand;
+        } else if (value == L"surrogate") {
+          options->way = Options::Way::kSurrogate;
+        } else {
+          return false;
+        }
       } else if (argument == L"--site") {
         if (value == L"view") {
           options->rightClick.services = CFolderViewSite::Services::kViewAndBrowser;
@@ -200,6 +233,73 @@ bool ParseOptions(int count, wchar_t** arguments, Options* options) {
   return true;
 }
 
+int ReportStates(const Options& options, CFolderWindow& window);
+
+// The directory of this program, where explorer-command-proxy.dll is built.
+std::wstring ProgramFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+  path.resize(length < path.size() ? length : 0);
+  return path.substr(0, path.find_last_of(L'\\') + 1);
+}
+
+// The file registered as the server of the classic handler (regsvr32 wrote it).
+std::wstring RegisteredServer() {
+  wchar_t clsid[40] = {};
+  StringFromGUID2(CLSID_SelecterMenu, clsid, 40);
+  const std::wstring key = std::wstring(L"CLSID\\") + clsid + L"\\InprocServer32";
+  wchar_t path[MAX_PATH] = {};
+  DWORD size = sizeof(path);
+  if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, path, &size) != ERROR_SUCCESS) {
+    return std::wstring();
+  }
+  return path;
+}
+
+// The Explorer command played as Windows 11's menu plays it.
+int RunCommand(const Options& options, CFolderWindow& window) {
+  const std::wstring server = RegisteredServer();
+  if (server.empty()) return Fail(L"the handler is not registered: regsvr32 quorvel.dll");
+  CSurrogateRegistration registration;
+  std::wstring error;
+  if (FAILED(registration.Register(server, ProgramFolder() + L"explorer-command-proxy.dll", &error))) {
+    return Fail(error);
+  }
+  const bool surrogate = options.way == Options::Way::kSurrogate;
+  const std::set<DWORD> before = RunningSurrogates();
+  CStartedSurrogate started;
+  CScopedComPtr<IExplorerCommand> command;
+  const HRESULT created = CoCreateInstance(kSelecterCommandClass, nullptr,
+                                           surrogate ? CLSCTX_LOCAL_SERVER : CLSCTX_INPROC_SERVER,
+                                           IID_IExplorerCommand, command.ReceiveVoid());
+  if (FAILED(created)) return Fail(L"cannot create the command: " + FormatResult(created));
+  if (surrogate) started.Find(before);
+  Report(L"server", surrogate ? L"the COM surrogate (dllhost.exe) with " + server : ServingModule(command.Get()));
+
+  CScopedComPtr<IShellItemArray> items;
+  if (FAILED(CreateItemArray(window, options.clicked, items.Receive(), &error))) return Fail(error);
+  ExplorerCommandOptions commandOptions;
+  commandOptions.giveSite = options.rightClick.giveSite;
+  commandOptions.services = options.rightClick.services;
+  ExplorerCommandReport report;
+  const HRESULT result = DriveExplorerCommand(command.Get(), window, items.Get(), commandOptions, &report, &error);
+  if (SUCCEEDED(report.getState)) Report(L"command-state", (report.state & ECS_HIDDEN) ? L"hidden" : L"enabled");
+  if (SUCCEEDED(report.getTitle)) Report(L"command-title", report.title);
+  if (SUCCEEDED(report.getToolTip)) Report(L"command-tool-tip", report.toolTip);
+  if (SUCCEEDED(report.getIcon)) Report(L"command-icon", report.icon);
+  if (SUCCEEDED(report.getFlags)) Report(L"invoke", FormatResult(report.invoke));
+  if (!report.viewRoute.empty()) Report(L"view-route", report.viewRoute);
+  if (FAILED(result)) return Fail(error);
+  // The shell lets the command go once its menu is closed.
+  command.Reset();
+  items.Reset();
+  if (surrogate) {
+    CoFreeUnusedLibraries();
+    Report(L"surrogate", started.End(5000) ? L"exited after the last release" : L"still running after 5 s: ended");
+  }
+  return 0;
+}
+
 int Run(const Options& options) {
   CFolderWindow window;
   if (FAILED(window.Open(options.folder, 720, 480))) return Fail(window.GetError());
@@ -212,6 +312,11 @@ int Run(const Options& options) {
     return Fail(window.GetError());
   }
   for (const std::wstring& name : options.clicked) Report(L"clicked", name);
+  if (options.way != Options::Way::kMenu) {
+    const int failed = RunCommand(options, window);
+    if (failed != 0) return failed;
+    return ReportStates(options, window);
+  }
   CScopedComPtr<IDataObject> dataObject;
   if (FAILED(window.CreateDataObject(options.clicked, dataObject.Receive()))) return Fail(window.GetError());
 
@@ -249,7 +354,10 @@ int Run(const Options& options) {
   handler.Reset();  // the shell lets the handler go once its menu is closed
   const std::wstring extension = ExtensionOfMenuText(report.menuText);
   if (extension.size() > 1) ReportListing(options.folder, extension);
+  return ReportStates(options, window);
+}
 
+int ReportStates(const Options& options, CFolderWindow& window) {
   std::vector<CFolderWindow::ItemState> states;
   if (FAILED(window.ReadItemStates(&states))) return Fail(window.GetError());
   for (const CFolderWindow::ItemState& state : states) {

@@ -30,7 +30,7 @@ STDMETHODIMP CFolderViewSite::QueryService(REFGUID service, REFIID iid, void** o
   *out = nullptr;
   if (!m_browser) return E_NOINTERFACE;
   if (IsEqualGUID(service, SID_SFolderView) && m_services == Services::kViewAndBrowser) {
-    const HRESULT result = m_browser->GetCurrentView(iid, out);
+    const HRESULT result = m_view ? m_view->QueryInterface(iid, out) : m_browser->GetCurrentView(iid, out);
     m_handedOutView = m_handedOutView || SUCCEEDED(result);
     return result;
   }

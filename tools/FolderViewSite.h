@@ -27,14 +27,21 @@ class CFolderViewSite final : public IServiceProvider {
   STDMETHOD_(ULONG, Release)() override;
   STDMETHOD(QueryService)(REFGUID service, REFIID iid, void** out) override;
 
+  // The view the SID_SFolderView service hands out in place of the browser's
+  // current one (a wrapper over it).
+  void SetView(IFolderView* view) noexcept { m_view.Hold(view); }
+
   bool HandedOutView() const noexcept { return m_handedOutView; }
   bool HandedOutBrowser() const noexcept { return m_handedOutBrowser; }
+  // References held on the site, its creator's included.
+  ULONG ReferenceCount() const noexcept { return m_references; }
 
  private:
   ~CFolderViewSite() = default;
 
   ULONG m_references = 1;
   CScopedComPtr<IExplorerBrowser> m_browser;
+  CScopedComPtr<IFolderView> m_view;
   Services m_services;
   bool m_handedOutView = false;
   bool m_handedOutBrowser = false;

@@ -5,8 +5,8 @@
 // list control below the window, and the shell's view object (IFolderView).
 // On each route:
 //
-//   (b)  the command as built (CSelecterMenu::SelectMatchingFiles on the list
-//        control, CSelecterMenu::SelectMatchingViewItems on the view object)
+//   (b)  the command as built (SelectMatchingFiles on the list
+//        control, SelectMatchingViewItems on the view object)
 //   (b0) the yardstick: the same items selected and focused one by one
 //        (tools/FocusEachSelection.h), the view redrawing as it goes
 //   (c)  the floor: one listing of the folder, one walk reading each item's
@@ -44,7 +44,7 @@
 #include "platform/WinApi.h"
 #include "shellext/FolderListing.h"
 #include "shellext/ItemNameIndex.h"
-#include "shellext/SelecterMenu.h"
+#include "shellext/MatchingSelection.h"
 #include "shellext/SelectionChanges.h"
 #include "tools/FocusEachSelection.h"
 #include "tools/FolderWindow.h"
@@ -286,7 +286,7 @@ class CTimedFolder {
 
     const CItemNameIndex items(m_listView);
     m_items = ItemsOfMatchingEntries(items, m_folder, m_pattern);
-    TimeOneRun([this] { CSelecterMenu::SelectMatchingFiles(m_listView, m_folder, m_pattern); });
+    TimeOneRun([this] { SelectMatchingFiles(m_listView, m_folder, m_pattern); });
     m_expected = ReadOutcome(m_listView);
     const int jpegs = (m_entries + 1) / 2;
     if (Matching() != jpegs) {
@@ -312,8 +312,8 @@ class CTimedFolder {
         break;
       case kAsBuilt:
         run = route == kWindowRoute
-                  ? std::function<void()>([this] { CSelecterMenu::SelectMatchingFiles(m_listView, m_folder, m_pattern); })
-                  : [this] { CSelecterMenu::SelectMatchingViewItems(m_view.Get(), m_folder, m_pattern); };
+                  ? std::function<void()>([this] { SelectMatchingFiles(m_listView, m_folder, m_pattern); })
+                  : [this] { SelectMatchingViewItems(m_view.Get(), m_folder, m_pattern); };
         break;
       default:
         run = route == kWindowRoute

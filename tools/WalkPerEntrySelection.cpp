@@ -1,7 +1,7 @@
 #include "tools/WalkPerEntrySelection.h"
 
 #include "shellext/FolderListing.h"
-#include "shellext/SelecterMenu.h"
+#include "tools/ItemByName.h"
 
 namespace quorvel {
 
@@ -13,7 +13,7 @@ void SelectMatchingFilesWalkPerEntry(HWND listView, const CWideString& folder, c
 
   CFolderListing listing(folder, pattern);
   CWideString name;
-  while (listing.Next(&name)) CSelecterMenu::SelectItemByName(listView, name);
+  while (listing.Next(&name)) SelectItemByName(listView, name);
 }
 
 }  // namespace quorvel

@@ -1,5 +1,5 @@
 // The folder scan with one walk of the list per listed entry: each entry's
-// item is looked up with CSelecterMenu::SelectItemByName, from the first item
+// item is looked up with SelectItemByName (ItemByName.h), from the first item
 // again, so the cost grows with entries x items. The handler does not use it;
 // it is kept as the yardstick that the handler's one-walk scan is checked
 // against (same selection, focus and state changes) and timed against.
@@ -7,6 +7,7 @@
 
 #include "base/WideString.h"
 #include "platform/WinApi.h"
+#include "tools/ItemByName.h"
 
 namespace quorvel {
 

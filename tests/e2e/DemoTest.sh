@@ -46,6 +46,10 @@ focused=$(sed -n 's/^   focused:         //p' "$work/out")
 grep -qxF -- "     [x] $focused" "$work/out" || check "the focused entry \"$focused\" is not a selected one"
 expect_line "   + HKCR\\CLSID\\$clsid\\InprocServer32  (default) = \"$(cd "$build" && wine64_program winepath -w bin/quorvel.dll 2>/dev/null)\""
 expect_line "   - HKCR\\CLSID\\$clsid: gone"
+expect_line '   title:           "Select All .txt Files"'
+expect_line '   state:           enabled'
+grep -qF '   the same entries as the classic handler, focus on ' "$work/out" || check "no line: the command selects what the handler selects"
+grep -qF '   command:         the COM surrogate (dllhost.exe) with ' "$work/out" || check "no line: the command in the surrogate"
 expect_line '== done: registered, used in a folder window, and removed without a trace'
 
 # The registry, read here rather than trusted from the report.

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/ScopedHandles.h"
-#include "shellext/SelecterMenu.h"
+#include "shellext/MatchingSelection.h"
 #include "tests/support/StateChangeRecorder.h"
 #include "tests/support/TempFolder.h"
 #include "tools/FolderWindow.h"
@@ -140,7 +140,7 @@ TEST_P(ScanAgainstWalk, SameStateChangesSelectionAndFocus) {
   ASSERT_EQ(13, SendMessageW(m_window->GetListView(), LVM_GETITEMCOUNT, 0, 0));
 
   const ScanOutcome walk = Scan(SelectMatchingFilesWalkPerEntry, c.pattern);
-  const ScanOutcome scan = Scan(CSelecterMenu::SelectMatchingFiles, c.pattern);
+  const ScanOutcome scan = Scan(SelectMatchingFiles, c.pattern);
 
   EXPECT_EQ(SelectingThenFocusing(walk.changes), scan.changes);
   EXPECT_EQ(walk.selected, scan.selected);

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/ScopedComPtr.h"
-#include "shellext/SelecterMenu.h"
+#include "shellext/MatchingSelection.h"
 #include "tests/support/TempFolder.h"
 #include "tools/FocusEachSelection.h"
 #include "tools/FolderWindow.h"
@@ -143,7 +143,7 @@ TEST_P(SelectionAgainstFocusEach, SameSelectionFocusAndFirstVisibleRowOnBothRout
   Reset(c.startItem);
   {
     CRedrawRecorder redraw(m_list);
-    CSelecterMenu::SelectMatchingFiles(m_list, Folder(), pattern);
+    SelectMatchingFiles(m_list, Folder(), pattern);
     EXPECT_EQ((std::vector<bool>{false, true}), redraw.Messages()) << "window route: redrawing off, then on again";
   }
   EXPECT_EQ(yardstick, Read()) << "window route";
@@ -155,7 +155,7 @@ TEST_P(SelectionAgainstFocusEach, SameSelectionFocusAndFirstVisibleRowOnBothRout
   Reset(c.startItem);
   {
     CRedrawRecorder redraw(m_list);
-    ASSERT_TRUE(CSelecterMenu::SelectMatchingViewItems(m_view.Get(), Folder(), pattern));
+    ASSERT_TRUE(SelectMatchingViewItems(m_view.Get(), Folder(), pattern));
     EXPECT_EQ((std::vector<bool>{false, true}), redraw.Messages()) << "view route: redrawing off, then on again";
   }
   EXPECT_EQ(yardstick, Read()) << "view route";

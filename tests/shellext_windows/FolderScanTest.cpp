@@ -6,10 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "shellext/SelecterMenu.h"
+#include "shellext/MatchingSelection.h"
 #include "tests/support/StateChangeRecorder.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestWindows.h"
+#include "tools/ItemByName.h"
 #include "tools/WalkPerEntrySelection.h"
 
 namespace quorvel {
@@ -66,7 +67,7 @@ TEST_P(FolderScan, SelectsExactlyTheEntriesWhoseNamesEndWithTheExtension) {
         << "precondition: the listing delivers " << CTempFolder::Narrow(name);
   }
 
-  CSelecterMenu::SelectMatchingFiles(m_list.Get(), CWideString(AsUtf16((m_folder.Path() + L"\\").c_str())),
+  SelectMatchingFiles(m_list.Get(), CWideString(AsUtf16((m_folder.Path() + L"\\").c_str())),
                                      CWideString(AsUtf16(c.pattern)));
 
   EXPECT_EQ(c.selected, NamesWith(LVIS_SELECTED));
@@ -93,16 +94,16 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ScanCase>& info) { return std::string(info.param.what); });
 
 TEST_F(FolderScan, AFolderThatCannotBeListedLeavesNothingSelected) {
-  CSelecterMenu::SelectMatchingFiles(m_list.Get(), CWideString(AsUtf16((m_folder.Path() + L"\\gone\\").c_str())),
+  SelectMatchingFiles(m_list.Get(), CWideString(AsUtf16((m_folder.Path() + L"\\gone\\").c_str())),
                                      CWideString(u"*.txt"));
   EXPECT_EQ(StringList{}, NamesWith(LVIS_SELECTED));
 }
 
 TEST_F(FolderScan, SelectItemByNameSelectsAndFocusesOnlyAShownEntry) {
-  CSelecterMenu::SelectItemByName(m_list.Get(), CWideString(u"hidden.txt"));
-  CSelecterMenu::SelectItemByName(m_list.Get(), CWideString(u"A.TXT"));
+  SelectItemByName(m_list.Get(), CWideString(u"hidden.txt"));
+  SelectItemByName(m_list.Get(), CWideString(u"A.TXT"));
   EXPECT_EQ(StringList{L"c.doc"}, NamesWith(LVIS_SELECTED | LVIS_FOCUSED));
-  CSelecterMenu::SelectItemByName(m_list.Get(), CWideString(u"x.htm"));
+  SelectItemByName(m_list.Get(), CWideString(u"x.htm"));
   EXPECT_EQ((StringList{L"c.doc", L"x.htm"}), NamesWith(LVIS_SELECTED));
   EXPECT_EQ(StringList{L"x.htm"}, NamesWith(LVIS_FOCUSED));
 }
@@ -150,7 +151,7 @@ TEST(FolderScanAgainstWalk, ItemsWithoutFilesAndNamesShownTwice) {
     return outcome;
   };
   const Outcome walk = run(SelectMatchingFilesWalkPerEntry);
-  const Outcome scan = run(CSelecterMenu::SelectMatchingFiles);
+  const Outcome scan = run(SelectMatchingFiles);
 
   EXPECT_EQ(SelectingThenFocusing(walk.changes), scan.changes);
   EXPECT_EQ(walk.selected, scan.selected);

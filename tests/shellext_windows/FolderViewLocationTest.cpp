@@ -4,9 +4,10 @@
 
 #include <string>
 
-#include "shellext/SelecterMenu.h"
+#include "shellext/WindowSearch.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestWindows.h"
+#include "tools/ItemByName.h"
 
 namespace quorvel {
 namespace {
@@ -37,9 +38,9 @@ TEST_F(WindowTree, TheStartWindowItselfMayBeTheFolderView) {
   const HWND view = Child(L"SHELLDLL_DefView", frame.Get());
   const HWND inner = Child(L"SHELLDLL_DefView", view);
   ASSERT_NE(nullptr, inner);
-  EXPECT_EQ(view, CSelecterMenu::FindWindowByClass(view, kFolderViewClass));
-  EXPECT_EQ(view, CSelecterMenu::FindWindowByClass(frame.Get(), kFolderViewClass));
-  EXPECT_EQ(inner, CSelecterMenu::FindWindowByClass(inner, kFolderViewClass));
+  EXPECT_EQ(view, FindWindowByClass(view, kFolderViewClass));
+  EXPECT_EQ(view, FindWindowByClass(frame.Get(), kFolderViewClass));
+  EXPECT_EQ(inner, FindWindowByClass(inner, kFolderViewClass));
 }
 
 TEST_F(WindowTree, ClassNamesMatchInAnyLetterCase) {
@@ -49,9 +50,9 @@ TEST_F(WindowTree, ClassNamesMatchInAnyLetterCase) {
   const HWND view = Child(L"shelldll_defview", panel);
   const HWND list = List(view);
   ASSERT_NE(nullptr, list);
-  EXPECT_EQ(view, CSelecterMenu::FindWindowByClass(frame.Get(), kFolderViewClass));
-  EXPECT_EQ(list, CSelecterMenu::FindListView(frame.Get()));
-  EXPECT_EQ(nullptr, CSelecterMenu::FindWindowByClass(frame.Get(), CWideString(u"SHELLDLL_DefVie")));
+  EXPECT_EQ(view, FindWindowByClass(frame.Get(), kFolderViewClass));
+  EXPECT_EQ(list, FindListView(frame.Get()));
+  EXPECT_EQ(nullptr, FindWindowByClass(frame.Get(), CWideString(u"SHELLDLL_DefVie")));
 }
 
 TEST_F(WindowTree, OfTwoFolderViewsTheFirstDepthFirstTopmostFirstWins) {
@@ -67,9 +68,9 @@ TEST_F(WindowTree, OfTwoFolderViewsTheFirstDepthFirstTopmostFirstWins) {
 
   // The whole subtree of the topmost child is searched before its siblings.
   SetWindowPos(panel, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  EXPECT_EQ(deepList, CSelecterMenu::FindListView(frame.Get()));
+  EXPECT_EQ(deepList, FindListView(frame.Get()));
   SetWindowPos(nearView, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  EXPECT_EQ(nearList, CSelecterMenu::FindListView(frame.Get()));
+  EXPECT_EQ(nearList, FindListView(frame.Get()));
 }
 
 TEST_F(WindowTree, NoListControlWithoutOneInsideAFolderView) {
@@ -78,11 +79,11 @@ TEST_F(WindowTree, NoListControlWithoutOneInsideAFolderView) {
   const HWND panel = Child(L"QuorvelTestPanel", frame.Get());
   const HWND listBesideTheView = List(panel);
   ASSERT_NE(nullptr, listBesideTheView);
-  EXPECT_EQ(nullptr, CSelecterMenu::FindListView(frame.Get())) << "no folder view at all";
+  EXPECT_EQ(nullptr, FindListView(frame.Get())) << "no folder view at all";
 
   const HWND view = Child(L"SHELLDLL_DefView", frame.Get());
   Child(L"QuorvelTestPanel", view);
-  EXPECT_EQ(nullptr, CSelecterMenu::FindListView(frame.Get())) << "a folder view without a list control";
+  EXPECT_EQ(nullptr, FindListView(frame.Get())) << "a folder view without a list control";
 }
 
 TEST_F(WindowTree, NothingLiesBelowANullWindow) {
@@ -91,8 +92,8 @@ TEST_F(WindowTree, NothingLiesBelowANullWindow) {
   CTestWindowClass viewClass(L"SHELLDLL_DefView");
   CScopedWindow topLevelView(CreateTestWindow(L"SHELLDLL_DefView"));
   ASSERT_NE(nullptr, List(topLevelView.Get()));
-  EXPECT_EQ(nullptr, CSelecterMenu::FindWindowByClass(nullptr, kFolderViewClass));
-  EXPECT_EQ(nullptr, CSelecterMenu::FindListView(nullptr));
+  EXPECT_EQ(nullptr, FindWindowByClass(nullptr, kFolderViewClass));
+  EXPECT_EQ(nullptr, FindListView(nullptr));
 }
 
 // A real list control whose items carry identifier lists: files of a real
@@ -114,7 +115,7 @@ class ListOfIdLists : public ::testing::Test {
 };
 
 TEST_F(ListOfIdLists, FindsTheFirstItemNamingTheFileExactly) {
-  EXPECT_EQ(-1, CSelecterMenu::FindItemByName(m_list.Get(), CWideString(u"Report.txt"))) << "an empty list";
+  EXPECT_EQ(-1, FindItemByName(m_list.Get(), CWideString(u"Report.txt"))) << "an empty list";
 
   PIDLIST_ABSOLUTE computer = nullptr;
   ASSERT_EQ(S_OK, SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer));
@@ -141,7 +142,7 @@ TEST_F(ListOfIdLists, FindsTheFirstItemNamingTheFileExactly) {
       {u"Computer", -1},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(c.index, CSelecterMenu::FindItemByName(m_list.Get(), CWideString(c.name)))
+    EXPECT_EQ(c.index, FindItemByName(m_list.Get(), CWideString(c.name)))
         << "case " << (&c - cases);
   }
 }

@@ -8,7 +8,7 @@
 
 #include "platform/ScopedComPtr.h"
 #include "platform/TaskMemory.h"
-#include "shellext/SelecterMenu.h"
+#include "shellext/MatchingSelection.h"
 #include "tests/support/TempFolder.h"
 
 namespace quorvel {
@@ -106,7 +106,7 @@ class MixedFolders : public ::testing::Test {
   }
 
   bool Scan(CItemListView& view, const std::wstring& folder) {
-    return CSelecterMenu::SelectMatchingViewItems(&view, CWideString(AsUtf16((folder + L"\\").c_str())),
+    return SelectMatchingViewItems(&view, CWideString(AsUtf16((folder + L"\\").c_str())),
                                                   CWideString(u"*.txt"));
   }
 

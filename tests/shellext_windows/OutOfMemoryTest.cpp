@@ -7,7 +7,10 @@
 
 #include <cwchar>
 #include <memory>
+#include <vector>
 
+#include "platform/TaskMemory.h"
+#include "shellext/SelecterCommand.h"
 #include "tests/shellext_windows/HandlerTestSupport.h"
 #include "tests/support/DropFilesDataObject.h"
 #include "tests/support/FailingAllocations.h"
@@ -140,6 +143,75 @@ TEST_F(HandlerOutOfMemoryInFolderWindow, InvokeCommandFailsCleanly) {
     EXPECT_EQ(matching, Selected()) << count;
   });
   EXPECT_GT(failures, 0) << "no allocation was made to fail";
+}
+
+// The Explorer command's methods that allocate: each fails with
+// E_OUTOFMEMORY, hands out nothing, and the same command answers in full once
+// memory is back.
+TEST(CommandOutOfMemory, EachMethodFailsCleanly) {
+  ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+  {
+    CTempFolder folder;
+    std::vector<CTaskMemory<ITEMIDLIST>> idLists;
+    std::vector<PCIDLIST_ABSOLUTE> clicked;
+    for (const wchar_t* name : {L"a.txt", L"b.doc", L"c.doc"}) {
+      folder.AddFile(name);
+      idLists.emplace_back();
+      ASSERT_EQ(S_OK, SHParseDisplayName(folder.PathOf(name).c_str(), nullptr,
+                                         reinterpret_cast<PIDLIST_ABSOLUTE*>(idLists.back().Receive()), 0, nullptr));
+      clicked.push_back(reinterpret_cast<PCIDLIST_ABSOLUTE>(idLists.back().Get()));
+    }
+    CScopedComPtr<IShellItemArray> items;
+    ASSERT_EQ(S_OK, SHCreateShellItemArrayFromIDLists(static_cast<UINT>(clicked.size()), clicked.data(), items.Receive()));
+
+    using Call = HRESULT (*)(IExplorerCommand*, IShellItemArray*);
+    const struct {
+      const char* what;
+      Call call;
+    } methods[] = {
+        {"GetTitle",
+         [](IExplorerCommand* command, IShellItemArray* items) {
+           CTaskMemory<wchar_t> title;
+           const HRESULT result = command->GetTitle(items, title.Receive());
+           if (SUCCEEDED(result) && wcscmp(title.Get(), L"Select All .doc Files") != 0) return E_FAIL;
+           if (FAILED(result) && title) return E_FAIL;
+           return result;
+         }},
+        {"GetIcon",
+         [](IExplorerCommand* command, IShellItemArray* items) {
+           CTaskMemory<wchar_t> icon;
+           const HRESULT result = command->GetIcon(items, icon.Receive());
+           if (FAILED(result) && icon) return E_FAIL;
+           return result;
+         }},
+        {"GetState",
+         [](IExplorerCommand* command, IShellItemArray* items) {
+           EXPCMDSTATE state = ECS_HIDDEN;
+           const HRESULT result = command->GetState(items, FALSE, &state);
+           if (SUCCEEDED(result) && state != ECS_ENABLED) return E_FAIL;
+           return result;
+         }},
+        {"Invoke", [](IExplorerCommand* command, IShellItemArray* items) { return command->Invoke(items, nullptr); }},
+    };
+    for (const auto& method : methods) {
+      int failures = 0;
+      for (int count = 0; count < kMostAllocations; ++count) {
+        CScopedComPtr<IExplorerCommand> command;
+        ASSERT_EQ(S_OK, CSelecterCommand::CreateObject(nullptr, IID_IExplorerCommand, command.ReceiveVoid()));
+        HRESULT result = E_FAIL;
+        const bool failed = RefusesAnAllocation(count, [&] { result = method.call(command.Get(), items.Get()); });
+        if (!failed) {
+          EXPECT_EQ(S_OK, result) << method.what;
+          break;
+        }
+        EXPECT_EQ(E_OUTOFMEMORY, result) << method.what << ", " << count;
+        EXPECT_EQ(S_OK, method.call(command.Get(), items.Get())) << method.what << ", " << count;
+        ++failures;
+      }
+      EXPECT_GT(failures, 0) << method.what << ": no allocation was made to fail";
+    }
+  }
+  CoUninitialize();
 }
 
 }  // namespace

@@ -1,7 +1,4 @@
-// Finding the folder view's list control below a window, and the list item
-// that shows a file.
-#include "shellext/ItemNameIndex.h"
-#include "shellext/SelecterMenu.h"
+#include "shellext/WindowSearch.h"
 
 namespace quorvel {
 
@@ -25,13 +22,13 @@ bool EqualsIgnoringAsciiCase(const char16_t* text, const CWideString& other) noe
 
 }  // namespace
 
-HWND CSelecterMenu::FindListView(HWND start) {
+HWND FindListView(HWND start) {
   const HWND folderView = FindWindowByClass(start, CWideString(kFolderViewClass));
   if (folderView == nullptr) return nullptr;
   return FindWindowByClass(folderView, CWideString(kListViewClass));
 }
 
-HWND CSelecterMenu::FindWindowByClass(HWND window, const CWideString& className) {
+HWND FindWindowByClass(HWND window, const CWideString& className) {
   // For a null window GetTopWindow would answer the desktop's top-level
   // windows, other processes' included: nothing lies below a null window here.
   if (window == nullptr) return nullptr;
@@ -45,15 +42,6 @@ HWND CSelecterMenu::FindWindowByClass(HWND window, const CWideString& className)
     if (found != nullptr) return found;
   }
   return nullptr;
-}
-
-int CSelecterMenu::FindItemByName(HWND listView, const CWideString& fileName) {
-  const int count = GetItemCount(listView);
-  CWideString shown;
-  for (int index = 0; index < count; ++index) {
-    if (ReadItemFileName(listView, index, &shown) && shown == fileName) return index;
-  }
-  return -1;
 }
 
 }  // namespace quorvel

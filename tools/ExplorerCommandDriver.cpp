@@ -1,0 +1,101 @@
+#include "tools/ExplorerCommandDriver.h"
+
+#include "platform/TaskMemory.h"
+#include "platform/ScopedComPtr.h"
+#include "platform/ScopedHandles.h"
+
+namespace quorvel {
+
+namespace {
+
+HRESULT Failed(HRESULT result, const std::wstring& step, std::wstring* error) {
+  *error = step + L" failed: " + FormatResult(result);
+  return FAILED(result) ? result : E_FAIL;
+}
+
+// Asks for a string that the command answers in task memory.
+template <typename Call>
+HRESULT TakeText(Call&& call, std::wstring* out) {
+  CTaskMemory<wchar_t> text;
+  const HRESULT result = call(text.Receive());
+  if (SUCCEEDED(result) && text) *out = text.Get();
+  return result;
+}
+
+// The site given to the command, taken back (SetSite(NULL)) when the
+// right-click ends, however it ends.
+class CGivenSite {
+ public:
+  CGivenSite() = default;
+  CGivenSite(const CGivenSite&) = delete;
+  CGivenSite& operator=(const CGivenSite&) = delete;
+  ~CGivenSite() {
+    if (m_command) m_command->SetSite(nullptr);
+  }
+
+  HRESULT Give(IExplorerCommand* command, IUnknown* site) {
+    const HRESULT result = command->QueryInterface(IID_IObjectWithSite, m_command.ReceiveVoid());
+    if (FAILED(result)) {
+      m_command.Detach();
+      return result;
+    }
+    return m_command->SetSite(site);
+  }
+
+ private:
+  CScopedComPtr<IObjectWithSite> m_command;
+};
+
+}  // namespace
+
+HRESULT CreateItemArray(CFolderWindow& window, const std::vector<std::wstring>& names, IShellItemArray** out,
+                        std::wstring* error) {
+  *out = nullptr;
+  CScopedComPtr<IDataObject> dataObject;
+  HRESULT result = window.CreateDataObject(names, dataObject.Receive());
+  if (FAILED(result)) return Failed(result, L"the data object of the clicked entries: " + window.GetError(), error);
+  result = SHCreateShellItemArrayFromDataObject(dataObject.Get(), IID_IShellItemArray, reinterpret_cast<void**>(out));
+  if (FAILED(result)) return Failed(result, L"SHCreateShellItemArrayFromDataObject", error);
+  return S_OK;
+}
+
+HRESULT DriveExplorerCommand(IExplorerCommand* command, CFolderWindow& window, IShellItemArray* items,
+                             const ExplorerCommandOptions& options, ExplorerCommandReport* report,
+                             std::wstring* error) {
+  CScopedComPtr<CFolderViewSite> site;
+  CGivenSite givenSite;
+  if (options.giveSite) {
+    if (options.site != nullptr) {
+      site.Hold(options.site);
+    } else {
+      site.Reset(new CFolderViewSite(options.siteBrowser != nullptr ? options.siteBrowser : window.GetBrowser(),
+                                     options.services));
+    }
+    const HRESULT result = givenSite.Give(command, site.Get());
+    if (FAILED(result)) return Failed(result, L"SetSite", error);
+  }
+
+  report->getState = command->GetState(items, FALSE, &report->state);
+  if (FAILED(report->getState)) return Failed(report->getState, L"GetState", error);
+  if (report->state & ECS_HIDDEN) return S_OK;
+
+  report->getTitle = TakeText([&](LPWSTR* text) { return command->GetTitle(items, text); }, &report->title);
+  if (FAILED(report->getTitle)) return Failed(report->getTitle, L"GetTitle", error);
+  report->getToolTip = TakeText([&](LPWSTR* text) { return command->GetToolTip(items, text); }, &report->toolTip);
+  if (FAILED(report->getToolTip)) return Failed(report->getToolTip, L"GetToolTip", error);
+  report->getIcon = TakeText([&](LPWSTR* text) { return command->GetIcon(items, text); }, &report->icon);
+  if (FAILED(report->getIcon)) return Failed(report->getIcon, L"GetIcon", error);
+  report->getCanonicalName = command->GetCanonicalName(&report->canonicalName);
+  if (FAILED(report->getCanonicalName)) return Failed(report->getCanonicalName, L"GetCanonicalName", error);
+  report->getFlags = command->GetFlags(&report->flags);
+  if (FAILED(report->getFlags)) return Failed(report->getFlags, L"GetFlags", error);
+
+  if (options.choose) {
+    report->invoke = command->Invoke(items, nullptr);
+    if (FAILED(report->invoke)) return Failed(report->invoke, L"Invoke", error);
+  }
+  report->viewRoute = site && site->HandedOutBrowser() ? L"browser" : site && site->HandedOutView() ? L"view" : L"none";
+  return S_OK;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,113 @@
+#include "tools/SurrogateRegistration.h"
+
+#include "platform/ScopedHandles.h"
+#include "tools/FolderWindow.h"
+
+// After the platform header, which it needs.
+#include <tlhelp32.h>
+
+namespace quorvel {
+
+namespace {
+
+constexpr wchar_t kCommandClassKey[] = L"CLSID\\{F06FB54A-A1ED-4613-9C05-63353D9D46F5}";
+constexpr wchar_t kCommandAppId[] = L"{24DBDC30-9162-4005-BBFB-45EFB2CD66B8}";
+constexpr wchar_t kAppIdKey[] = L"AppID\\{24DBDC30-9162-4005-BBFB-45EFB2CD66B8}";
+constexpr wchar_t kInterfaceKey[] = L"Interface\\{A08CE4D0-FA25-44AB-B57C-C7B1C323E0B9}";
+constexpr wchar_t kProxyClassKey[] = L"CLSID\\{A08CE4D0-FA25-44AB-B57C-C7B1C323E0B9}";
+// Wine starts the 32-bit surrogate for an empty value; the 64-bit one must be
+// named.
+const wchar_t* const kSurrogate = sizeof(void*) == 8 ? L"C:\\windows\\system32\\dllhost.exe" : L"";
+
+HRESULT SetValue(const std::wstring& key, const wchar_t* name, const std::wstring& value, std::wstring* error) {
+  const LSTATUS status = RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), name, REG_SZ, value.c_str(),
+                                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  if (status == ERROR_SUCCESS) return S_OK;
+  *error = L"writing HKEY_CLASSES_ROOT\\" + key + L" failed: " + FormatResult(HRESULT_FROM_WIN32(status));
+  return HRESULT_FROM_WIN32(status);
+}
+
+}  // namespace
+
+HRESULT CSurrogateRegistration::Register(const std::wstring& dll, const std::wstring& proxyDll, std::wstring* error) {
+  m_registered = true;
+  const std::wstring server = std::wstring(kCommandClassKey) + L"\\InprocServer32";
+  const std::wstring proxyServer = std::wstring(kProxyClassKey) + L"\\InprocServer32";
+  const struct {
+    std::wstring key;
+    const wchar_t* name;
+    std::wstring value;
+  } values[] = {
+      {kCommandClassKey, nullptr, L"SelecterCommand"},
+      {kCommandClassKey, L"AppID", kCommandAppId},
+      {server, nullptr, dll},
+      {server, L"ThreadingModel", L"Apartment"},
+      {kAppIdKey, nullptr, L"SelecterCommand"},
+      {kAppIdKey, L"DllSurrogate", kSurrogate},
+      {kInterfaceKey, nullptr, L"IExplorerCommand"},
+      {std::wstring(kInterfaceKey) + L"\\ProxyStubClsid32", nullptr, L"{A08CE4D0-FA25-44AB-B57C-C7B1C323E0B9}"},
+      {std::wstring(kInterfaceKey) + L"\\NumMethods", nullptr, L"11"},
+      {kProxyClassKey, nullptr, L"IExplorerCommand proxy/stub"},
+      {proxyServer, nullptr, proxyDll},
+      {proxyServer, L"ThreadingModel", L"Both"},
+  };
+  for (const auto& value : values) {
+    const HRESULT result = SetValue(value.key, value.name, value.value, error);
+    if (FAILED(result)) return result;
+  }
+  return S_OK;
+}
+
+void CSurrogateRegistration::Remove() noexcept {
+  if (!m_registered) return;
+  m_registered = false;
+  for (const wchar_t* key : {kCommandClassKey, kAppIdKey, kInterfaceKey, kProxyClassKey}) {
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, key);
+  }
+}
+
+std::set<DWORD> RunningSurrogates() {
+  std::set<DWORD> found;
+  CScopedFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot.IsValid()) return found;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
+    if (_wcsicmp(entry.szExeFile, L"dllhost.exe") == 0) found.insert(entry.th32ProcessID);
+  }
+  return found;
+}
+
+bool CStartedSurrogate::Find(const std::set<DWORD>& before) {
+  std::set<DWORD> started;
+  for (const DWORD id : RunningSurrogates()) {
+    if (before.count(id) == 0) started.insert(id);
+  }
+  if (started.size() != 1) return false;
+  m_process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, *started.begin());
+  return m_process != nullptr;
+}
+
+bool CStartedSurrogate::End(DWORD milliseconds) noexcept {
+  if (m_process == nullptr) return false;
+  bool exited = false;
+  for (DWORD waited = 0;; waited += 100) {
+    const DWORD wait = MsgWaitForMultipleObjects(1, &m_process, FALSE, 100, QS_ALLINPUT);
+    if (wait == WAIT_OBJECT_0) {
+      exited = true;
+      break;
+    }
+    if (waited >= milliseconds) break;
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+  }
+  if (!exited) {
+    TerminateProcess(m_process, 0);
+    WaitForSingleObject(m_process, 10000);
+  }
+  CloseHandle(m_process);
+  m_process = nullptr;
+  return exited;
+}
+
+}  // namespace quorvel
