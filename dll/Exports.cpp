@@ -1,10 +1,12 @@
 // The four exports of quorvel.dll and its entry point. Each export is thin and
 // forwards to the module; none lets an exception reach its caller.
+#include "base/Failure.h"
 #include "dll/ModuleState.h"
 #include "platform/WinApi.h"
 #include "server/ClassTable.h"
 #include "server/ModuleRegistration.h"
 #include "server/QuorvelModule.h"
+#include "server/UserRegistration.h"
 
 using namespace quorvel;
 
@@ -64,5 +66,23 @@ STDAPI DllUnregisterServer() {
     return UnregisterModule(TRUE);
   } catch (...) {
     return E_UNEXPECTED;
+  }
+}
+
+// regsvr32 /n /i:user calls DllInstall(TRUE, L"user"), and /u /n /i:user
+// DllInstall(FALSE, L"user"): the registration for the current user alone.
+// Without an argument it is the machine-wide registration of
+// DllRegisterServer / DllUnregisterServer; any other argument is refused
+// with E_INVALIDARG and nothing changed.
+STDAPI DllInstall(BOOL install, PCWSTR cmdLine) {
+  try {
+    if (cmdLine == nullptr || cmdLine[0] == L'\0') {
+      return install ? RegisterModule(TRUE) : UnregisterModule(TRUE);
+    }
+    // Ordinal, so that no user locale (Turkish dotted I) changes the answer.
+    if (CompareStringOrdinal(cmdLine, -1, L"user", -1, TRUE) != CSTR_EQUAL) return E_INVALIDARG;
+    return install ? RegisterModuleForUser() : UnregisterModuleForUser();
+  } catch (...) {
+    return ResultOfCurrentException();
   }
 }

@@ -35,6 +35,7 @@
 #include "tools/ContextMenuDriver.h"
 #include "tools/FolderWindow.h"
 #include "tools/MenuPicture.h"
+#include "tools/MergedClassesHandler.h"
 #include "tools/ProgramFrame.h"
 
 namespace quorvel {
@@ -42,7 +43,7 @@ namespace {
 
 constexpr wchar_t kUsage[] =
     L"usage: folder-host.exe [--preselect NAME]... [--picture FILE.bmp] [--menu-picture FILE.bmp]\n"
-    L"                       [--site none|view|browser] [--no-window] FOLDER NAME...\n"
+    L"                       [--site none|view|browser] [--no-window] [--merged-classes] FOLDER NAME...\n"
     L"  FOLDER              the folder to show in the folder view (a full path)\n"
     L"  NAME                an entry of FOLDER to right-click; the handler gets them in this order\n"
     L"  --preselect NAME    an entry that is selected before the right-click (besides the clicked ones)\n"
@@ -50,7 +51,9 @@ constexpr wchar_t kUsage[] =
     L"  --menu-picture FILE.bmp  open the context menu at the first entry and save a picture of it first\n"
     L"  --site view         give the handler a site answering SID_SFolderView and SID_STopLevelBrowser,\n"
     L"                      as Explorer does (the default); browser: SID_STopLevelBrowser only; none: no site\n"
-    L"  --no-window         pass no window to InvokeCommand\n";
+    L"  --no-window         pass no window to InvokeCommand\n"
+    L"  --merged-classes    find the handler through the user's classes, then the machine's, as the\n"
+    L"                      merged HKEY_CLASSES_ROOT of Windows does (Wine's COM reads the machine's alone)\n";
 
 struct Options {
   std::wstring folder;
@@ -59,6 +62,7 @@ struct Options {
   std::wstring picture;
   std::wstring menuPicture;
   RightClickOptions rightClick;
+  bool mergedClasses = false;
 };
 
 // The handler as the shell gets it: through the class's registration, so
@@ -167,6 +171,8 @@ bool ParseOptions(int count, wchar_t** arguments, Options* options) {
     const std::wstring argument = arguments[i];
     if (argument == L"--no-window") {
       options->rightClick.passWindow = false;
+    } else if (argument == L"--merged-classes") {
+      options->mergedClasses = true;
     } else if (argument == L"--preselect" || argument == L"--picture" || argument == L"--menu-picture" ||
                argument == L"--site") {
       if (i + 1 >= count) return false;
@@ -215,8 +221,20 @@ int Run(const Options& options) {
   CScopedComPtr<IDataObject> dataObject;
   if (FAILED(window.CreateDataObject(options.clicked, dataObject.Receive()))) return Fail(window.GetError());
 
+  // Declared before the handler, so that the library outlives it.
+  CLibraryHandle mergedServer;
   CScopedComPtr<IShellExtInit> handler;
-  const HRESULT created = CreateHandler(handler.Receive());
+  if (options.mergedClasses) {
+    MergedClassesHandler found;
+    std::wstring error;
+    const HRESULT hr = CreateHandlerThroughMergedClasses(IID_IShellExtInit, handler.ReceiveVoid(), &mergedServer,
+                                                         &found, &error);
+    if (FAILED(hr)) return Fail(L"cannot create the handler: " + FormatResult(hr) + L" (" + error + L")");
+    Report(L"handler-key", found.handlerFrom);
+    Report(L"class-key", found.serverFrom);
+    Report(L"approved", found.approvedBy);
+  }
+  const HRESULT created = options.mergedClasses ? S_OK : CreateHandler(handler.Receive());
   if (FAILED(created)) {
     return Fail(L"cannot create the handler: " + FormatResult(created) +
                 (created == REGDB_E_CLASSNOTREG ? L" (the class is not registered: regsvr32 quorvel.dll)" : L""));
