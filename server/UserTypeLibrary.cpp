@@ -47,8 +47,16 @@ std::u16string Decimal(unsigned value) {
   return AsUtf16(text);
 }
 
-// The script of what RegisterTypeLib writes for `library`.
-HRESULT BuildScript(ITypeLib* library, std::u16string* script) {
+// The folder of `path`, without its last '\\': where RegisterTypeLib looks for
+// help when given none.
+std::u16string FolderOf(const char16_t* path) {
+  const std::u16string text = path;
+  const size_t slash = text.find_last_of(u"\\/");
+  return slash == std::u16string::npos ? std::u16string() : text.substr(0, slash);
+}
+
+// The script of what RegisterTypeLib writes for `library` at `path`.
+HRESULT BuildScript(ITypeLib* library, const char16_t* path, std::u16string* script) {
   TLIBATTR* attributes = nullptr;
   HRESULT hr = library->GetLibAttr(&attributes);
   if (FAILED(hr)) return hr;
@@ -68,7 +76,7 @@ HRESULT BuildScript(ITypeLib* library, std::u16string* script) {
   s = u"HKCR\r\n{\r\n NoRemove TypeLib\r\n {\r\n  " + Quoted(libId.c_str()) + u"\r\n  {\r\n   " +
       Quoted(version.c_str()) + u" = s " + Quoted(AsUtf16(title)) + u"\r\n   {\r\n    " +
       Quoted(Hex(lib.lcid).c_str()) + u"\r\n    {\r\n     " + platform + u" = s '%MODULE%'\r\n    }\r\n" +
-      u"    FLAGS = s " + Quoted(Decimal(lib.wLibFlags).c_str()) + u"\r\n    HELPDIR = s ''\r\n   }\r\n  }\r\n }\r\n" +
+      u"    FLAGS = s " + Quoted(Decimal(lib.wLibFlags).c_str()) + u"\r\n    HELPDIR = s " + Quoted(FolderOf(path).c_str()) + u"\r\n   }\r\n  }\r\n }\r\n" +
       u" NoRemove Interface\r\n {\r\n";
   const UINT count = library->GetTypeInfoCount();
   for (UINT index = 0; index < count; ++index) {
@@ -106,7 +114,7 @@ HRESULT UpdateTypeLibThroughRegistry(HINSTANCE instance, bool registerFlag, IReg
     HRESULT hr = LoadModuleTypeLib(instance, path.Receive(), library.Receive());
     if (FAILED(hr)) return hr;
     std::u16string script;
-    hr = BuildScript(library.Get(), &script);
+    hr = BuildScript(library.Get(), AsUtf16(path.Get()), &script);
     if (FAILED(hr)) return hr;
     CRegObject registrar;
     hr = AddModulePathVariables(registrar, AsUtf16(path.Get()));

@@ -156,15 +156,35 @@ TEST_F(UserRegistration, WritesTheMachinesTableForTheUserAloneAndRemovalLeavesTh
   EXPECT_EQ(after, Snapshot());
 }
 
-TEST_F(UserRegistration, WithoutTheUserArgumentItIsTheMachineRegistration) {
+// The type library's keys as the platform's RegisterTypeLib writes them,
+// beneath HKLM\Software\Classes or HKCU\Software\Classes, labelled alike.
+std::vector<std::string> TypeLibraryKeys(HKEY root) {
+  CRealRegistryView view(KEY_WOW64_64KEY);
+  std::vector<std::string> lines;
+  const std::string label = root == HKEY_CURRENT_USER ? "HKCU" : "HKLM";
+  for (const char16_t* key : {kTypeLib, kInterface}) {
+    for (const std::string& line : view.DumpSubtree(root, u"Software\\Classes\\" + std::u16string(key))) {
+      lines.push_back("classes" + line.substr(label.size()));
+    }
+  }
+  return lines;
+}
+
+TEST_F(UserRegistration, WithoutTheUserArgumentItIsTheMachineRegistrationWhoseTypeLibraryKeysTheUsersMatch) {
   ASSERT_EQ(S_OK, m_install(TRUE, nullptr));
   CRealRegistryView machine;
   EXPECT_TRUE(machine.HasKey(HKEY_LOCAL_MACHINE,
                              u"Software\\Classes\\CLSID\\{5B7C2E91-3D4A-4F86-A1C2-7E9D0B3F6A15}\\InprocServer32"));
   EXPECT_FALSE(machine.HasKey(HKEY_CURRENT_USER,
                               u"Software\\Classes\\CLSID\\{5B7C2E91-3D4A-4F86-A1C2-7E9D0B3F6A15}"));
+  const std::vector<std::string> machineTypeLibrary = TypeLibraryKeys(HKEY_LOCAL_MACHINE);
   ASSERT_EQ(S_OK, m_install(FALSE, L""));
   EXPECT_FALSE(machine.HasKey(HKEY_LOCAL_MACHINE, u"Software\\Classes\\CLSID\\{5B7C2E91-3D4A-4F86-A1C2-7E9D0B3F6A15}"));
+
+  ASSERT_EQ(S_OK, m_install(TRUE, L"user"));
+  EXPECT_FALSE(machineTypeLibrary.empty());
+  EXPECT_EQ(machineTypeLibrary, TypeLibraryKeys(HKEY_CURRENT_USER));
+  EXPECT_EQ(S_OK, m_install(FALSE, L"user"));
 }
 
 // A volatile key where a step must create a subkey makes that step fail
