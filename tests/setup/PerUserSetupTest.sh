@@ -158,6 +158,8 @@ shared+='|^\[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node(\\Microsoft(\\Windows(\\C
 shared+='|^\[HKEY_CURRENT_USER\\Software\\Classes(\\(AppID|CLSID|\*|\*\\ShellEx|\*\\ShellEx\\ContextMenuHandlers|TypeLib|Interface))?\]$'
 shared+='|^\[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\(Shell Extensions(\\Approved)?|Uninstall)\]$'
 pending='^"PendingFileRenameOperations"=hex\(7\):|^\[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Session Manager\]$'
+# Wine's display driver records each display device it opens for a program.
+pending+='|^\[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Video\\\{[-0-9a-f]+\}(\\0000)?\]$|^"GraphicsDriver"="winex11\.drv"$'
 for hive in HKLM HKCU; do
   changes=$(diff "$work/before-$hive.txt" "$work/after-$hive.txt" | grep '^[<>]' | sed 's/^[<>] //' |
             grep -vE "$shared" | grep -vE "$pending" | grep -v '^$' || true)
