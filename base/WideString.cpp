@@ -260,6 +260,4 @@ CWideString CWideString::Mid(int32_t start, int32_t count) const {
   return CWideString(m_buffer->Units() + start, count);
 }
 
-int32_t CWideString::GetShareCount() const noexcept { return m_buffer->references.load(std::memory_order_relaxed); }
-
 }  // namespace quorvel

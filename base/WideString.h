@@ -61,9 +61,6 @@ class CWideString {
   // count is cut at the end of the string.
   CWideString Mid(int32_t start, int32_t count) const;
 
-  // Reference count of the shared buffer; for tests of the sharing rules.
-  int32_t GetShareCount() const noexcept;
-
  private:
   struct Buffer {
     std::atomic<int32_t> references;  // kStatic for the shared empty buffer

@@ -1,6 +1,6 @@
 // The four exports of quorvel.dll and its entry point. Each export is thin and
-// forwards to the module; none lets an exception reach its caller.
-#include "base/Failure.h"
+// forwards to a noexcept operation of the server frame that answers with a
+// result code, so nothing can be thrown here to catch.
 #include "dll/ModuleState.h"
 #include "platform/WinApi.h"
 #include "server/ClassTable.h"
@@ -40,11 +40,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
 }
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
-  try {
-    return GetClassTable().GetClassObject(clsid, iid, out);
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
+  return GetClassTable().GetClassObject(clsid, iid, out);
 }
 
 STDAPI DllCanUnloadNow() {
@@ -53,21 +49,9 @@ STDAPI DllCanUnloadNow() {
   return module->GetModuleLockCount() == 0 ? S_OK : S_FALSE;
 }
 
-STDAPI DllRegisterServer() {
-  try {
-    return RegisterModule(TRUE);
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
-}
+STDAPI DllRegisterServer() { return RegisterModule(TRUE); }
 
-STDAPI DllUnregisterServer() {
-  try {
-    return UnregisterModule(TRUE);
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
-}
+STDAPI DllUnregisterServer() { return UnregisterModule(TRUE); }
 
 // regsvr32 /n /i:user calls DllInstall(TRUE, L"user"), and /u /n /i:user
 // DllInstall(FALSE, L"user"): the registration for the current user alone.
@@ -75,14 +59,10 @@ STDAPI DllUnregisterServer() {
 // DllRegisterServer / DllUnregisterServer; any other argument is refused
 // with E_INVALIDARG and nothing changed.
 STDAPI DllInstall(BOOL install, PCWSTR cmdLine) {
-  try {
-    if (cmdLine == nullptr || cmdLine[0] == L'\0') {
-      return install ? RegisterModule(TRUE) : UnregisterModule(TRUE);
-    }
-    // Ordinal, so that no user locale (Turkish dotted I) changes the answer.
-    if (CompareStringOrdinal(cmdLine, -1, L"user", -1, TRUE) != CSTR_EQUAL) return E_INVALIDARG;
-    return install ? RegisterModuleForUser() : UnregisterModuleForUser();
-  } catch (...) {
-    return ResultOfCurrentException();
+  if (cmdLine == nullptr || cmdLine[0] == L'\0') {
+    return install ? RegisterModule(TRUE) : UnregisterModule(TRUE);
   }
+  // Ordinal, so that no user locale (Turkish dotted I) changes the answer.
+  if (CompareStringOrdinal(cmdLine, -1, L"user", -1, TRUE) != CSTR_EQUAL) return E_INVALIDARG;
+  return install ? RegisterModuleForUser() : UnregisterModuleForUser();
 }

@@ -25,9 +25,9 @@
 #include "base/ResultCode.h"
 #include "fuzz/FuzzText.h"
 #include "fuzz/ScriptFuzzing.h"
-#include "platform/MemoryRegistry.h"
 #include "platform/TaskMemory.h"
 #include "registrar/RegScriptParser.h"
+#include "tests/support/MemoryRegistry.h"
 
 using namespace quorvel;
 

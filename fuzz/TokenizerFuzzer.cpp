@@ -7,9 +7,9 @@
 
 #include "fuzz/FuzzText.h"
 #include "fuzz/ScriptFuzzing.h"
-#include "platform/MemoryRegistry.h"
 #include "platform/TaskMemory.h"
 #include "registrar/RegScriptParser.h"
+#include "tests/support/MemoryRegistry.h"
 
 using namespace quorvel;
 

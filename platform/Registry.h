@@ -4,7 +4,6 @@
 // interpreter runs unchanged on the real registry and on the in-memory store.
 #pragma once
 
-#include <cassert>
 #include <cstdint>
 
 #include "platform/RegistryTypes.h"
@@ -45,7 +44,9 @@ class IRegistry {
   virtual long CloseKey(HKEY key) = 0;
 };
 
-// Owns one key handle opened through an IRegistry and closes it there.
+// Owns one key handle opened through an IRegistry and closes it there. The
+// surface is that of every owner (platform/ScopedComPtr.h), with the close's
+// own code from Close.
 class CRegistryKey {
  public:
   explicit CRegistryKey(IRegistry& registry) noexcept : m_registry(registry) {}
@@ -65,18 +66,25 @@ class CRegistryKey {
   }
 
   // Gives the handle up without closing it.
-  HKEY Release() noexcept {
+  HKEY Detach() noexcept {
     HKEY key = m_key;
     m_key = nullptr;
     return key;
   }
 
-  // The slot for an out-parameter; the owner must hold nothing, so that no
-  // handle leaks behind it.
+  // The slot for a call's out-parameter; any key held is closed first, so
+  // that no handle leaks behind it.
   HKEY* Receive() noexcept {
-    assert(m_key == nullptr);
     Close();
     return &m_key;
+  }
+
+  // Takes the store's code for the call that filled Receive's slot and hands
+  // it back. A failed call hands over no handle: whatever it may have written
+  // is given up unclosed, and the owner stays empty.
+  long Received(long error) noexcept {
+    if (error != 0) m_key = nullptr;
+    return error;
   }
 
   // Closes the key held, if any, and returns the store's code (0 when there

@@ -1,5 +1,5 @@
-// CScopedBstr: owns one BSTR string, or nothing. Copying is deleted; Receive
-// gives the slot for an out-parameter.
+// CScopedBstr: owns one BSTR string, or nothing. Copying is deleted; the
+// surface is that of every owner (platform/ScopedComPtr.h).
 #pragma once
 
 #include <utility>
@@ -22,11 +22,17 @@ class CScopedBstr {
     BSTR old = std::exchange(m_text, text);
     if (old != nullptr) SysFreeString(old);
   }
-  BSTR Release() noexcept { return std::exchange(m_text, nullptr); }
-  // The slot for an out-parameter; anything held is freed first.
+  // Gives the string up to the caller without freeing it.
+  BSTR Detach() noexcept { return std::exchange(m_text, nullptr); }
+  // The slot for a call's out-parameter; anything held is freed first.
   BSTR* Receive() noexcept {
     Reset();
     return &m_text;
+  }
+  // A failed call hands over no string: the owner stays empty.
+  HRESULT Received(HRESULT result) noexcept {
+    if (FAILED(result)) m_text = nullptr;
+    return result;
   }
 
  private:

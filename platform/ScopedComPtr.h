@@ -1,5 +1,9 @@
 // CScopedComPtr<T>: holds one reference to a COM object, or nothing.
 // Copying is deleted; moving hands the reference over.
+//
+// Like every owner of the system: Get, Reset, Detach (give the reference up
+// without releasing it), and Receive for a call's out-parameter, whose result
+// goes through Received so that a failed call leaves the owner empty.
 #pragma once
 
 #include "platform/WinApi.h"
@@ -44,13 +48,21 @@ class CScopedComPtr {
     return object;
   }
 
-  // The slot for an out-parameter. Anything held is released first, so that
-  // a reference can never be overwritten and leak.
+  // The slot for a call's out-parameter. Anything held is released first, so
+  // that a reference can never be overwritten and leak.
   T** Receive() noexcept {
     Reset();
     return &m_object;
   }
   void** ReceiveVoid() noexcept { return reinterpret_cast<void**>(Receive()); }
+
+  // Takes the result of the call that filled Receive's slot and hands it
+  // back. A failed call hands over no reference: whatever it may have
+  // written is given up unreleased, and the owner stays empty.
+  HRESULT Received(HRESULT result) noexcept {
+    if (FAILED(result)) m_object = nullptr;
+    return result;
+  }
 
  private:
   T* m_object = nullptr;

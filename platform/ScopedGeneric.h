@@ -1,6 +1,7 @@
 // CScopedGeneric<Traits>: the owner of one handle of a kind that Traits
 // describes (how to close it, which values mean "none"). Copying is deleted;
-// moving hands the handle over. Closing keeps the thread's last error, so that
+// moving hands the handle over; the surface is that of every owner
+// (platform/ScopedComPtr.h). Closing keeps the thread's last error, so that
 // an owner going out of scope after a failed call does not hide its cause.
 //
 // Traits provides:
@@ -23,9 +24,9 @@ class CScopedGeneric {
   explicit CScopedGeneric(Handle handle) noexcept : m_handle(handle) {}
   CScopedGeneric(const CScopedGeneric&) = delete;
   CScopedGeneric& operator=(const CScopedGeneric&) = delete;
-  CScopedGeneric(CScopedGeneric&& other) noexcept : m_handle(other.Release()) {}
+  CScopedGeneric(CScopedGeneric&& other) noexcept : m_handle(other.Detach()) {}
   CScopedGeneric& operator=(CScopedGeneric&& other) noexcept {
-    if (this != &other) Reset(other.Release());
+    if (this != &other) Reset(other.Detach());
     return *this;
   }
   ~CScopedGeneric() { Reset(); }
@@ -46,7 +47,7 @@ class CScopedGeneric {
   }
 
   // Gives the handle up without closing it.
-  Handle Release() noexcept {
+  Handle Detach() noexcept {
     const Handle handle = m_handle;
     m_handle = Traits::Null();
     return handle;

@@ -18,7 +18,12 @@ void CScopedStorageMedium::Reset() noexcept {
   m_medium.tymed = TYMED_NULL;
 }
 
-STGMEDIUM CScopedStorageMedium::Release() noexcept {
+HRESULT CScopedStorageMedium::Received(HRESULT result) noexcept {
+  if (FAILED(result)) Detach();
+  return result;
+}
+
+STGMEDIUM CScopedStorageMedium::Detach() noexcept {
   const STGMEDIUM medium = m_medium;
   m_medium = STGMEDIUM();
   m_medium.tymed = TYMED_NULL;

@@ -1,5 +1,6 @@
 // Owners for data taken from a data object: the storage medium GetData fills,
-// and the lock on the global memory it carries.
+// and the lock on the global memory it carries. The medium's surface is that
+// of every owner (platform/ScopedComPtr.h).
 #pragma once
 
 #include "platform/WinApi.h"
@@ -17,6 +18,10 @@ class CScopedStorageMedium {
   // Releases any medium held, then answers the record to fill. It starts as
   // medium type TYMED_HGLOBAL with a null handle and no release object.
   STGMEDIUM* Receive() noexcept;
+  // Takes the result of the GetData that filled Receive's record and hands it
+  // back. A failed GetData hands over nothing to release: whatever it may have
+  // written is given up, and the owner stays empty.
+  HRESULT Received(HRESULT result) noexcept;
 
   const STGMEDIUM& Get() const noexcept { return m_medium; }
   bool IsHeld() const noexcept { return m_medium.tymed != TYMED_NULL; }
@@ -24,9 +29,8 @@ class CScopedStorageMedium {
   // Releases the medium now (ReleaseStgMedium), leaving nothing held.
   void Reset() noexcept;
 
-  // Gives the record up without releasing it: for a GetData that failed and
-  // so handed over nothing to release.
-  STGMEDIUM Release() noexcept;
+  // Gives the record up without releasing it.
+  STGMEDIUM Detach() noexcept;
 
  private:
   STGMEDIUM m_medium;

@@ -1,6 +1,5 @@
 #include "platform/TaskMemory.h"
 
-#include <atomic>
 #include <cstdlib>
 
 #ifdef _WIN32
@@ -9,27 +8,7 @@
 
 namespace quorvel {
 
-namespace {
-
-std::atomic<int> g_requestsUntilFailure{0};
-std::atomic<size_t> g_lastRequestedBytes{0};
-
-// Counts one request; true when it is the one chosen to fail.
-bool RequestFails(size_t bytes) noexcept {
-  g_lastRequestedBytes.store(bytes, std::memory_order_relaxed);
-  int remaining = g_requestsUntilFailure.load(std::memory_order_relaxed);
-  while (remaining > 0) {
-    if (g_requestsUntilFailure.compare_exchange_weak(remaining, remaining - 1, std::memory_order_relaxed)) {
-      return remaining == 1;
-    }
-  }
-  return false;
-}
-
-}  // namespace
-
 void* TaskMemAlloc(size_t bytes) noexcept {
-  if (RequestFails(bytes)) return nullptr;
 #ifdef _WIN32
   return CoTaskMemAlloc(bytes);
 #else
@@ -38,7 +17,6 @@ void* TaskMemAlloc(size_t bytes) noexcept {
 }
 
 void* TaskMemRealloc(void* memory, size_t bytes) noexcept {
-  if (RequestFails(bytes)) return nullptr;
 #ifdef _WIN32
   return CoTaskMemRealloc(memory, bytes);
 #else
@@ -53,13 +31,5 @@ void TaskMemFree(void* memory) noexcept {
   std::free(memory);
 #endif
 }
-
-namespace task_memory_testing {
-
-void FailNthRequest(int n) noexcept { g_requestsUntilFailure.store(n > 0 ? n : 0, std::memory_order_relaxed); }
-
-size_t LastRequestedBytes() noexcept { return g_lastRequestedBytes.load(std::memory_order_relaxed); }
-
-}  // namespace task_memory_testing
 
 }  // namespace quorvel

@@ -16,6 +16,10 @@ int CompareTextNoCase(const char16_t* left, const char16_t* right) noexcept {
   return lstrcmpiW(AsWide(left), AsWide(right));
 }
 
+bool EqualPathText(const char16_t* left, const char16_t* right, int32_t length) noexcept {
+  return CompareStringOrdinal(AsWide(left), length, AsWide(right), length, TRUE) == CSTR_EQUAL;
+}
+
 HRESULT UnsignedFromText(const char16_t* text, uint32_t* value) noexcept {
   ULONG number = 0;
   const HRESULT result = VarUI4FromStr(const_cast<OLECHAR*>(AsWide(text)), 0, 0, &number);
@@ -29,14 +33,22 @@ const char16_t* NextCharacter(const char16_t* position) noexcept {
   return *position != 0 ? position + 1 : position;
 }
 
+int FoldAsciiCase(char16_t unit) noexcept { return unit >= u'A' && unit <= u'Z' ? unit + (u'a' - u'A') : unit; }
+
 int CompareTextNoCase(const char16_t* left, const char16_t* right) noexcept {
-  auto fold = [](char16_t unit) -> int { return unit >= u'A' && unit <= u'Z' ? unit + (u'a' - u'A') : unit; };
   for (;; ++left, ++right) {
-    const int a = fold(*left);
-    const int b = fold(*right);
+    const int a = FoldAsciiCase(*left);
+    const int b = FoldAsciiCase(*right);
     if (a != b) return a < b ? -1 : 1;
     if (a == 0) return 0;
   }
+}
+
+bool EqualPathText(const char16_t* left, const char16_t* right, int32_t length) noexcept {
+  for (int32_t i = 0; i < length; ++i) {
+    if (FoldAsciiCase(left[i]) != FoldAsciiCase(right[i])) return false;
+  }
+  return true;
 }
 
 HRESULT UnsignedFromText(const char16_t* text, uint32_t* value) noexcept {

@@ -1,7 +1,5 @@
 #include "registrar/RegObject.h"
 
-#include <new>
-
 #include "base/Failure.h"
 #include "platform/TextServices.h"
 
@@ -19,8 +17,8 @@ ULONG STDMETHODCALLTYPE CRegObject::AddRef() { return 1; }
 ULONG STDMETHODCALLTYPE CRegObject::Release() { return 0; }
 
 HRESULT STDMETHODCALLTYPE CRegObject::AddVariable(const char16_t* name, const char16_t* value) {
-  if (name == nullptr || value == nullptr) return E_INVALIDARG;
   try {
+    if (name == nullptr || value == nullptr) return E_INVALIDARG;
     const CWideString nameCopy(name);
     const CWideString valueCopy(value);
     m_names.Add(nameCopy);
@@ -31,13 +29,11 @@ HRESULT STDMETHODCALLTYPE CRegObject::AddVariable(const char16_t* name, const ch
       m_names.RemoveAt(m_names.GetCount() - 1);
       throw;
     }
-  } catch (const CFailure&) {
-    return E_OUTOFMEMORY;
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
+    ++m_count;
+    return S_OK;
+  } catch (...) {
+    return ResultOfCurrentException();
   }
-  ++m_count;
-  return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE CRegObject::ClearVariables() {

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "base/ResultCode.h"
+#include "base/WideString.h"
 #include "platform/TaskMemory.h"
 #include "platform/TextServices.h"
 #include "registrar/RegScriptParser.h"
@@ -94,12 +95,6 @@ bool IsSingleKeyName(const char16_t* name) noexcept {
   return true;
 }
 
-size_t UnitCount(const char16_t* text) noexcept {
-  size_t length = 0;
-  while (text[length] != 0) ++length;
-  return length;
-}
-
 uint8_t HexDigitValue(char16_t unit) noexcept {
   if (unit >= u'0' && unit <= u'9') return static_cast<uint8_t>(unit - u'0');
   if (unit >= u'A' && unit <= u'F') return static_cast<uint8_t>(unit - u'A' + 10);
@@ -118,7 +113,7 @@ class CKeyName {
   CKeyName& operator=(const CKeyName&) = delete;
 
   bool Assign(const char16_t* text) noexcept {
-    const size_t length = UnitCount(text);
+    const size_t length = static_cast<size_t>(TextLength(text));
     char16_t* target = m_inline;
     if (length >= kInlineCapacity) {
       m_heap.reset(new (std::nothrow) char16_t[length + 1]);
@@ -143,7 +138,7 @@ class CKeyName {
 
 HRESULT CRegScriptParser::ApplyScript(const char16_t* text, bool registerFlag) noexcept {
   CTaskMemory<char16_t> expanded;
-  HRESULT hr = ExpandVariables(text, expanded.Receive());
+  HRESULT hr = expanded.Received(ExpandVariables(text, expanded.Receive()));
   if (FAILED(hr)) return hr;
 
   TokenBuffer token;
@@ -248,7 +243,7 @@ HRESULT CRegScriptParser::ApplyValueEntry(TokenBuffer& token, HKEY parent, bool 
 
   if (!skipping && !keep) {
     CRegistryKey key(m_registry);
-    long error = m_registry.OpenKey(parent, nullptr, KEY_WRITE, key.Receive());
+    long error = key.Received(m_registry.OpenKey(parent, nullptr, KEY_WRITE, key.Receive()));
     if (error != ERROR_SUCCESS) return ResultFromWin32(error);
     error = m_registry.DeleteValue(key.Get(), m_valueName);
     if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND) return ResultFromWin32(error);
@@ -258,18 +253,14 @@ HRESULT CRegScriptParser::ApplyValueEntry(TokenBuffer& token, HKEY parent, bool 
 
 HRESULT CRegScriptParser::RegisterKeyEntry(TokenBuffer& token, HKEY parent, CRegistryKey& current,
                                            int depth) noexcept {
-  HKEY key = nullptr;
-  long error = m_registry.OpenKey(parent, token, KEY_READ | KEY_WRITE, &key);
+  CRegistryKey key(m_registry);
+  long error = key.Received(m_registry.OpenKey(parent, token, KEY_READ | KEY_WRITE, key.Receive()));
+  if (error != ERROR_SUCCESS) error = key.Received(m_registry.OpenKey(parent, token, KEY_READ, key.Receive()));
   if (error != ERROR_SUCCESS) {
-    key = nullptr;
-    error = m_registry.OpenKey(parent, token, KEY_READ, &key);
-  }
-  if (error != ERROR_SUCCESS) {
-    key = nullptr;
-    error = m_registry.CreateKey(parent, token, KEY_READ | KEY_WRITE, &key);
+    error = key.Received(m_registry.CreateKey(parent, token, KEY_READ | KEY_WRITE, key.Receive()));
     if (error != ERROR_SUCCESS) return ResultFromWin32(error);
   }
-  current.Reset(key);
+  current.Reset(key.Detach());
 
   HRESULT hr = ReadToken(token);
   if (FAILED(hr)) return hr;
@@ -292,10 +283,10 @@ HRESULT CRegScriptParser::RemoveKeyEntry(TokenBuffer& token, HKEY parent, CRegis
   bool skipBlock = skipping;
   long openError = ERROR_FILE_NOT_FOUND;
   if (!skipping) {
-    HKEY key = nullptr;
-    openError = m_registry.OpenKey(parent, token, KEY_READ, &key);
+    CRegistryKey key(m_registry);
+    openError = key.Received(m_registry.OpenKey(parent, token, KEY_READ, key.Receive()));
     if (openError == ERROR_SUCCESS) {
-      current.Reset(key);
+      current.Reset(key.Detach());
     } else {
       skipBlock = true;
     }
@@ -335,7 +326,7 @@ HRESULT CRegScriptParser::WriteValue(HKEY key, const char16_t* valueName, TokenB
   hr = ReadToken(m_valueText);
   if (FAILED(hr)) return hr;
 
-  const size_t length = UnitCount(m_valueText);
+  const size_t length = static_cast<size_t>(TextLength(m_valueText));
   long error = ERROR_SUCCESS;
   switch (kind) {
     case ValueKind::kString: {
@@ -396,7 +387,7 @@ HRESULT CRegScriptParser::WriteValue(HKEY key, const char16_t* valueName, TokenB
 
 long CRegScriptParser::DeleteKeyTree(HKEY parent, const char16_t* name) noexcept {
   CRegistryKey key(m_registry);
-  long error = m_registry.OpenKey(parent, name, KEY_READ | KEY_WRITE, key.Receive());
+  long error = key.Received(m_registry.OpenKey(parent, name, KEY_READ | KEY_WRITE, key.Receive()));
   if (error != ERROR_SUCCESS) return error;
   // Each pass removes the first subkey, so index 0 is asked every time.
   char16_t subkey[256];

@@ -1,6 +1,7 @@
 // Variable expansion and the tokenizer of CRegScriptParser.
 #include <cstring>
 
+#include "base/WideString.h"
 #include "platform/TaskMemory.h"
 #include "platform/TextServices.h"
 #include "registrar/RegScriptParser.h"
@@ -50,8 +51,7 @@ HRESULT CRegScriptParser::ExpandVariables(const char16_t* text, char16_t** resul
   if (text == nullptr || result == nullptr) return E_POINTER;
   *result = nullptr;
 
-  size_t length = 0;
-  while (text[length] != 0) ++length;
+  const size_t length = static_cast<size_t>(TextLength(text));
   // Twice the input, and never less than 1000 units for short texts.
   const uint64_t wanted = static_cast<uint64_t>(length) * 2;
   const uint64_t capacity = wanted < 100 ? 1000 : wanted;
@@ -60,12 +60,12 @@ HRESULT CRegScriptParser::ExpandVariables(const char16_t* text, char16_t** resul
   if (output.Get() == nullptr) return E_OUTOFMEMORY;
   output.Get()[0] = 0;
   if (length == 0) {
-    *result = output.Release();
+    *result = output.Detach();
     return S_OK;
   }
 
   // The output grows in AppendToOutput; the owner follows every move.
-  m_output = output.Release();
+  m_output = output.Detach();
   m_outputLength = 0;
   m_outputCapacity = static_cast<size_t>(capacity);
   HRESULT hr = S_OK;
@@ -96,9 +96,7 @@ HRESULT CRegScriptParser::ExpandVariables(const char16_t* text, char16_t** resul
           hr = DISP_E_EXCEPTION;
           break;
         }
-        size_t valueLength = 0;
-        while (value[valueLength] != 0) ++valueLength;
-        hr = AppendToOutput(value, valueLength);
+        hr = AppendToOutput(value, static_cast<size_t>(TextLength(value)));
         position = end;
       }
       next = NextCharacter(position);
@@ -115,7 +113,7 @@ HRESULT CRegScriptParser::ExpandVariables(const char16_t* text, char16_t** resul
   m_outputLength = 0;
   m_outputCapacity = 0;
   if (FAILED(hr)) return hr;
-  *result = built.Release();
+  *result = built.Detach();
   return S_OK;
 }
 

@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "base/Failure.h"
+#include "base/ModulePath.h"
 #include "base/ResultCode.h"
 #include "platform/AnsiText.h"
 #include "platform/ScopedHandles.h"
@@ -45,24 +45,14 @@ HRESULT ApplyRegistryResource(HMODULE module, uint32_t resourceId, bool register
   CRegObject registrar;
   AddCallerVariables(registrar, variables);
   if (addModuleVariables != nullptr) {
-    HRESULT hr = E_UNEXPECTED;
-    try {
-      hr = addModuleVariables(hookContext, &registrar);
-    } catch (const CFailure& failure) {
-      hr = failure.Code();
-    } catch (...) {
-      hr = E_UNEXPECTED;  // nothing is thrown into the caller
-    }
+    const HRESULT hr = addModuleVariables(hookContext, &registrar);
     if (FAILED(hr)) return hr;
   }
 
   wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
-  if (length == 0) return ResultFromLastError();
-  // A path that fills the buffer may have been cut.
-  if (length == MAX_PATH) return ResultFromWin32(ERROR_INSUFFICIENT_BUFFER);
-
-  const HRESULT hr = AddModulePathVariables(registrar, AsUtf16(path));
+  HRESULT hr = GetModulePath(module, path);
+  if (FAILED(hr)) return hr;
+  hr = AddModulePathVariables(registrar, AsUtf16(path));
   if (FAILED(hr)) return hr;
   return RunScriptResource(registrar, path, resourceId, L"REGISTRY", registerFlag, registry);
 }

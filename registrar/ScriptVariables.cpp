@@ -1,7 +1,5 @@
 #include "registrar/ScriptVariables.h"
 
-#include <new>
-
 #include "base/Failure.h"
 #include "base/WideString.h"
 
@@ -15,21 +13,19 @@ void AddCallerVariables(CRegObject& registrar, const RegistryVariable* variables
 }
 
 HRESULT AddModulePathVariables(CRegObject& registrar, const char16_t* modulePath) noexcept {
-  if (modulePath == nullptr) return E_INVALIDARG;
-  CWideString escaped;
   try {
+    if (modulePath == nullptr) return E_INVALIDARG;
+    CWideString escaped;
     for (const char16_t* unit = modulePath; *unit != 0; ++unit) {
       escaped += *unit;
       if (*unit == u'\'') escaped += u'\'';
     }
-  } catch (const CFailure&) {
-    return E_OUTOFMEMORY;
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
+    const HRESULT hr = registrar.AddVariable(u"Module", escaped.GetText());
+    if (FAILED(hr)) return hr;
+    return registrar.AddVariable(u"Module_Raw", escaped.GetText());
+  } catch (...) {
+    return ResultOfCurrentException();
   }
-  if (FAILED(registrar.AddVariable(u"Module", escaped.GetText()))) return E_OUTOFMEMORY;
-  if (FAILED(registrar.AddVariable(u"Module_Raw", escaped.GetText()))) return E_OUTOFMEMORY;
-  return S_OK;
 }
 
 }  // namespace quorvel

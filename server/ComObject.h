@@ -11,6 +11,7 @@
 
 #include <new>
 
+#include "base/Failure.h"
 #include "platform/WinApi.h"
 #include "server/ObjectRoot.h"
 #include "server/QuorvelModule.h"
@@ -91,33 +92,11 @@ class CComCoClass {
   static const CLSID& GetObjectClsid() noexcept { return *Clsid; }
 
   static HRESULT CreatePlain(REFIID iid, void** out) noexcept {
-    if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    CComObject<T>* object = nullptr;
-    try {
-      object = new (std::nothrow) CComObject<T>();
-    } catch (...) {
-      return E_OUTOFMEMORY;  // a failure of T's own construction
-    }
-    if (object == nullptr) return E_OUTOFMEMORY;
-    const HRESULT result = object->QueryInterface(iid, out);
-    if (result != S_OK) delete object;
-    return result;
+    return Create<CComObject<T>>(out, [] { return new (std::nothrow) CComObject<T>(); }, iid);
   }
 
   static HRESULT CreateAggregated(IUnknown* outer, REFIID iid, void** out) noexcept {
-    if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    CComAggObject<T>* object = nullptr;
-    try {
-      object = new (std::nothrow) CComAggObject<T>(outer);
-    } catch (...) {
-      return E_OUTOFMEMORY;
-    }
-    if (object == nullptr) return E_OUTOFMEMORY;
-    const HRESULT result = object->QueryInterface(iid, out);
-    if (result != S_OK) delete object;
-    return result;
+    return Create<CComAggObject<T>>(out, [outer] { return new (std::nothrow) CComAggObject<T>(outer); }, iid);
   }
 
   // Plain when there is no outer object, aggregated otherwise.
@@ -127,6 +106,25 @@ class CComCoClass {
 
   static HRESULT CreateFactory(CreateObjectFunction createObject, REFIID iid, void** out) noexcept {
     return CreateCachedFactory(createObject, iid, out);
+  }
+
+ private:
+  // Allocates one object of a creatable form and answers `iid` from it; an
+  // object that cannot answer is destroyed again. A failure raised while T is
+  // constructed becomes a result code like any other at this edge.
+  template <class Form, class Allocate>
+  static HRESULT Create(void** out, Allocate allocate, REFIID iid) noexcept {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    try {
+      Form* object = allocate();
+      if (object == nullptr) return E_OUTOFMEMORY;
+      const HRESULT result = object->QueryInterface(iid, out);
+      if (result != S_OK) delete object;
+      return result;
+    } catch (...) {
+      return ResultOfCurrentException();
+    }
   }
 };
 

@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "base/ResultCode.h"
+#include "base/ModulePath.h"
 #include "platform/ScopedBstr.h"
 #include "platform/ScopedComPtr.h"
 
@@ -14,24 +14,16 @@ HRESULT LoadModuleTypeLib(HINSTANCE instance, BSTR* path, ITypeLib** library) no
   *library = nullptr;
 
   wchar_t modulePath[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(instance, modulePath, MAX_PATH);
-  if (length == 0) return ResultFromLastError();
-  if (length == MAX_PATH) return ResultFromWin32(ERROR_INSUFFICIENT_BUFFER);
-
-  // The extension starts at the last '.' after the last '\'.
-  wchar_t* extension = nullptr;
-  for (wchar_t* p = modulePath; *p != 0; p = CharNextW(p)) {
-    if (*p == L'.') extension = p;
-    if (*p == L'\\') extension = nullptr;
-  }
-  if (extension == nullptr) extension = modulePath + lstrlenW(modulePath);
+  const HRESULT pathResult = GetModulePath(instance, modulePath);
+  if (FAILED(pathResult)) return pathResult;
+  wchar_t* extension = FindFileExtension(modulePath);
 
   CScopedComPtr<ITypeLib> loaded;
-  HRESULT result = LoadTypeLib(modulePath, loaded.Receive());
+  HRESULT result = loaded.Received(LoadTypeLib(modulePath, loaded.Receive()));
   if (FAILED(result)) {
     if ((extension - modulePath) + 5 > MAX_PATH) return E_FAIL;
     lstrcpyW(extension, L".tlb");
-    result = LoadTypeLib(modulePath, loaded.Receive());
+    result = loaded.Received(LoadTypeLib(modulePath, loaded.Receive()));
     if (FAILED(result)) return result;
   }
 
@@ -51,7 +43,7 @@ HRESULT RegisterModuleTypeLib(HINSTANCE instance) noexcept {
   CScopedBstr helpFile;
   wchar_t helpDirectory[MAX_PATH] = {};
   bool hasHelpDirectory = false;
-  if (SUCCEEDED(library->GetDocumentation(-1, nullptr, nullptr, nullptr, helpFile.Receive())) &&
+  if (SUCCEEDED(helpFile.Received(library->GetDocumentation(-1, nullptr, nullptr, nullptr, helpFile.Receive()))) &&
       helpFile.Get() != nullptr && helpFile.Get()[0] != 0) {
     lstrcpynW(helpDirectory, helpFile.Get(), MAX_PATH);
     wchar_t* cut = nullptr;

@@ -2,24 +2,12 @@
 
 #include <cwchar>
 
+#include "base/ModulePath.h"
 #include "server/ModuleInstances.h"
 
 namespace quorvel {
 
 namespace {
-
-// The library's file name without its extension, or false when it cannot be read.
-bool ModulePathWithoutExtension(wchar_t* path, DWORD capacity) noexcept {
-  const DWORD length = GetModuleFileNameW(GetModuleInstance(), path, capacity);
-  if (length == 0 || length >= capacity) return false;
-  wchar_t* dot = nullptr;
-  for (wchar_t* p = path; *p != 0; ++p) {
-    if (*p == L'.') dot = p;
-    if (*p == L'\\' || *p == L'/') dot = nullptr;
-  }
-  if (dot != nullptr) *dot = 0;
-  return true;
-}
 
 // Maps the satellite for its resources only: its imports are not resolved
 // and its entry point does not run, so a file that happens to carry the name
@@ -44,8 +32,10 @@ BOOL CALLBACK CQuorvelApp::RunStartUp(PINIT_ONCE /*once*/, PVOID app, PVOID* /*c
 }
 
 void CQuorvelApp::StartUp() noexcept {
+  // The satellites' names are the library's path without its extension.
   wchar_t basePath[MAX_PATH];
-  if (!ModulePathWithoutExtension(basePath, MAX_PATH)) return;
+  if (FAILED(GetModulePath(GetModuleInstance(), basePath))) return;
+  *FindFileExtension(basePath) = 0;
 
   const LANGID userLanguage = GetUserDefaultUILanguage();
   const LANGID systemLanguage = GetSystemDefaultUILanguage();

@@ -43,7 +43,7 @@ HRESULT CQuorvelModule::AddModuleVariables(IRegistrarBase* registrar) noexcept {
 HRESULT CQuorvelModule::ApplyRegistryResource(UINT resourceId, BOOL registerFlag,
                                               const RegistryVariable* variables) noexcept {
   if (m_initialised == 0) return E_UNEXPECTED;
-  const AddModuleVariablesHook hook = [](void* context, IRegistrarBase* registrar) {
+  const AddModuleVariablesHook hook = [](void* context, IRegistrarBase* registrar) noexcept {
     return static_cast<CQuorvelModule*>(context)->AddModuleVariables(registrar);
   };
   return quorvel::ApplyRegistryResource(GetModuleInstance(), resourceId, registerFlag != FALSE, variables, hook, this,

@@ -23,6 +23,10 @@ class CQuorvelModule {
   CQuorvelModule& operator=(const CQuorvelModule&) = delete;
   virtual ~CQuorvelModule();  // runs Terminate
 
+  // The module object's table of operations, in this order, is part of its
+  // documented shape (the destructor, the three lock-count operations, the
+  // registrar's hook): they stay virtual though no class derives from it.
+
   // The module lock count: atomic; each returns the count after its own change.
   virtual LONG AddModuleLock() noexcept;
   virtual LONG ReleaseModuleLock() noexcept;

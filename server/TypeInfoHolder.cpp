@@ -1,6 +1,7 @@
 #include "server/TypeInfoHolder.h"
 
 #include <new>
+#include <utility>
 
 #include "server/QuorvelModule.h"
 
@@ -21,48 +22,47 @@ HRESULT CComTypeInfoHolder::EnsureTypeInfo(LCID locale) noexcept {
   return LoadTypeInfo(locale);
 }
 
+HRESULT CComTypeInfoHolder::LoadInterfaceTypeInfo(LCID locale, CScopedComPtr<ITypeInfo>* out) const noexcept {
+  CScopedComPtr<ITypeLib> library;
+  HRESULT result =
+      library.Received(LoadRegTypeLib(*m_libraryId, m_majorVersion, m_minorVersion, locale, library.Receive()));
+  if (FAILED(result)) return result;
+  CScopedComPtr<ITypeInfo> typeInfo;
+  result = typeInfo.Received(library->GetTypeInfoOfGuid(*m_interfaceId, typeInfo.Receive()));
+  if (FAILED(result)) return result;
+
+  // Cache the ITypeInfo of the ITypeInfo2 object when that is a different object.
+  CScopedComPtr<ITypeInfo2> typeInfo2;
+  if (SUCCEEDED(typeInfo2.Received(typeInfo->QueryInterface(IID_ITypeInfo2, typeInfo2.ReceiveVoid()))) &&
+      typeInfo2) {
+    CScopedComPtr<IUnknown> identity;
+    CScopedComPtr<IUnknown> identity2;
+    identity.Received(typeInfo->QueryInterface(IID_IUnknown, identity.ReceiveVoid()));
+    identity2.Received(typeInfo2->QueryInterface(IID_IUnknown, identity2.ReceiveVoid()));
+    CScopedComPtr<ITypeInfo> fromTypeInfo2;
+    if (identity.Get() != identity2.Get() &&
+        SUCCEEDED(fromTypeInfo2.Received(typeInfo2->QueryInterface(IID_ITypeInfo, fromTypeInfo2.ReceiveVoid()))) &&
+        fromTypeInfo2) {
+      typeInfo = std::move(fromTypeInfo2);
+    }
+  }
+  *out = std::move(typeInfo);
+  return S_OK;
+}
+
 HRESULT CComTypeInfoHolder::LoadTypeInfo(LCID locale) noexcept {
   if (CachedTypeInfo() != nullptr && HasNameCache()) return S_OK;
   CQuorvelModule* module = QuorvelModule();
   if (module == nullptr || !module->IsInitialised()) return E_UNEXPECTED;
 
   CModuleLockScope lock(*module);
-  HRESULT result = E_FAIL;
+  HRESULT result = S_OK;
   if (m_typeInfo.load(std::memory_order_relaxed) == nullptr) {
-    ITypeLib* library = nullptr;
-    result = LoadRegTypeLib(*m_libraryId, m_majorVersion, m_minorVersion, locale, &library);
-    if (SUCCEEDED(result)) {
-      ITypeInfo* typeInfo = nullptr;
-      result = library->GetTypeInfoOfGuid(*m_interfaceId, &typeInfo);
-      if (SUCCEEDED(result)) {
-        // Cache the ITypeInfo of the ITypeInfo2 object when that is a different object.
-        ITypeInfo* toCache = typeInfo;
-        ITypeInfo2* typeInfo2 = nullptr;
-        if (SUCCEEDED(typeInfo->QueryInterface(IID_ITypeInfo2, reinterpret_cast<void**>(&typeInfo2))) &&
-            typeInfo2 != nullptr) {
-          IUnknown* identity = nullptr;
-          IUnknown* identity2 = nullptr;
-          typeInfo->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity));
-          typeInfo2->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity2));
-          ITypeInfo* fromTypeInfo2 = nullptr;
-          if (identity != identity2 &&
-              SUCCEEDED(typeInfo2->QueryInterface(IID_ITypeInfo, reinterpret_cast<void**>(&fromTypeInfo2))) &&
-              fromTypeInfo2 != nullptr) {
-            toCache = fromTypeInfo2;
-            typeInfo->Release();
-            typeInfo = nullptr;
-          }
-          if (identity != nullptr) identity->Release();
-          if (identity2 != nullptr) identity2->Release();
-          typeInfo2->Release();
-        }
-        m_typeInfo.store(toCache, std::memory_order_release);  // keeps the one reference
-        module->AddCleanup(&CComTypeInfoHolder::ReleaseTypeInfo, reinterpret_cast<DWORD_PTR>(this));
-      }
-      library->Release();
-    }
-  } else {
-    result = S_OK;
+    CScopedComPtr<ITypeInfo> typeInfo;
+    result = LoadInterfaceTypeInfo(locale, &typeInfo);
+    if (FAILED(result)) return result;
+    m_typeInfo.store(typeInfo.Detach(), std::memory_order_release);  // keeps the one reference
+    module->AddCleanup(&CComTypeInfoHolder::ReleaseTypeInfo, reinterpret_cast<DWORD_PTR>(this));
   }
 
   ITypeInfo* typeInfo = m_typeInfo.load(std::memory_order_relaxed);

@@ -6,6 +6,7 @@
 
 #include <atomic>
 
+#include "platform/ScopedComPtr.h"
 #include "platform/WinApi.h"
 
 namespace quorvel {
@@ -48,6 +49,9 @@ class CComTypeInfoHolder {
   bool HasNameCache() const noexcept { return m_nameCache.load(std::memory_order_acquire) != nullptr; }
 
  private:
+  // The type information of the interface from the registered type library.
+  HRESULT LoadInterfaceTypeInfo(LCID locale, CScopedComPtr<ITypeInfo>* out) const noexcept;
+
   const IID* m_interfaceId;
   const GUID* m_libraryId;
   WORD m_majorVersion;

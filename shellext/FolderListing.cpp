@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "platform/TextServices.h"
+
 namespace quorvel {
 
 namespace {
@@ -14,9 +16,7 @@ bool LongNameMatches(const CWideString& name, const CWideString& pattern) {
   const int32_t skip = pattern.GetLength() > 0 && pattern.GetAt(0) == u'*' ? 1 : 0;
   const int32_t suffixLength = pattern.GetLength() - skip;
   if (name.GetLength() < suffixLength) return false;
-  const wchar_t* nameTail = AsWide(name.GetText()) + (name.GetLength() - suffixLength);
-  return CompareStringOrdinal(nameTail, suffixLength, AsWide(pattern.GetText()) + skip, suffixLength, TRUE) ==
-         CSTR_EQUAL;
+  return EqualPathText(name.GetText() + (name.GetLength() - suffixLength), pattern.GetText() + skip, suffixLength);
 }
 
 }  // namespace

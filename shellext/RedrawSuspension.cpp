@@ -12,10 +12,7 @@ CScopedListRedrawOff SuspendListRedraw(HWND listView) {
 
 CScopedViewRedrawOff::CScopedViewRedrawOff(IFolderView* view) {
   CScopedComPtr<IFolderView2> view2;
-  if (FAILED(view->QueryInterface(IID_IFolderView2, view2.ReceiveVoid())) || !view2) {
-    view2.Detach();
-    return;
-  }
+  if (FAILED(view2.Received(view->QueryInterface(IID_IFolderView2, view2.ReceiveVoid()))) || !view2) return;
   if (SUCCEEDED(view2->SetRedraw(FALSE))) m_view = std::move(view2);
 }
 
@@ -25,7 +22,7 @@ CScopedViewRedrawOff::~CScopedViewRedrawOff() {
   // The view's window and the list inside it do not repaint by themselves.
   CScopedComPtr<IOleWindow> window;
   HWND handle = nullptr;
-  if (SUCCEEDED(m_view->QueryInterface(IID_IOleWindow, window.ReceiveVoid())) && window &&
+  if (SUCCEEDED(window.Received(m_view->QueryInterface(IID_IOleWindow, window.ReceiveVoid()))) && window &&
       SUCCEEDED(window->GetWindow(&handle)) && handle != nullptr) {
     RedrawWindow(handle, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
   }

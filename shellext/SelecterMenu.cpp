@@ -47,10 +47,7 @@ STDMETHODIMP CSelecterMenu::Initialize(PCIDLIST_ABSOLUTE /*pidlFolder*/, IDataOb
 HRESULT CSelecterMenu::ReadSelection(IDataObject* dataObject) {
   FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
   CScopedStorageMedium medium;
-  if (FAILED(dataObject->GetData(&format, medium.Receive()))) {
-    medium.Release();  // a failed GetData hands over nothing to release
-    return E_INVALIDARG;
-  }
+  if (FAILED(medium.Received(dataObject->GetData(&format, medium.Receive())))) return E_INVALIDARG;
   // Only global memory can be locked; a medium of another kind is refused.
   if (medium.Get().tymed != TYMED_HGLOBAL) return E_INVALIDARG;
 

@@ -11,9 +11,11 @@ CScopedComPtr<T> QueryService(IUnknown* site, REFGUID service, REFIID iid) {
   CScopedComPtr<T> object;
   if (site == nullptr) return object;
   CScopedComPtr<IServiceProvider> provider;
-  if (FAILED(site->QueryInterface(IID_IServiceProvider, provider.ReceiveVoid())) || !provider) return object;
-  // A provider that fails may still have written to the slot: keep nothing then.
-  if (FAILED(provider->QueryService(service, iid, object.ReceiveVoid()))) object.Detach();
+  if (FAILED(provider.Received(site->QueryInterface(IID_IServiceProvider, provider.ReceiveVoid()))) || !provider) {
+    return object;
+  }
+  // A provider that fails may still have written to the slot: Received keeps nothing then.
+  object.Received(provider->QueryService(service, iid, object.ReceiveVoid()));
   return object;
 }
 
@@ -28,11 +30,8 @@ CScopedComPtr<IFolderView> FolderViewOfTopLevelBrowser(IUnknown* site) {
   const CScopedComPtr<IShellBrowser> browser = QueryService<IShellBrowser>(site, SID_STopLevelBrowser, IID_IShellBrowser);
   if (!browser) return folderView;
   CScopedComPtr<IShellView> view;
-  if (FAILED(browser->QueryActiveShellView(view.Receive())) || !view) {
-    view.Detach();
-    return folderView;
-  }
-  if (FAILED(view->QueryInterface(IID_IFolderView, folderView.ReceiveVoid()))) folderView.Detach();
+  if (FAILED(view.Received(browser->QueryActiveShellView(view.Receive()))) || !view) return folderView;
+  folderView.Received(view->QueryInterface(IID_IFolderView, folderView.ReceiveVoid()));
   return folderView;
 }
 

@@ -85,7 +85,7 @@ HRESULT CFolderWindow::WaitForEntries(DWORD timeoutMilliseconds) {
   if (FAILED(result)) return Fail(result, L"cannot enumerate the folder");
   int expected = 0;
   if (result == S_OK) {
-    CScopedCoMem<ITEMIDLIST> child;
+    CTaskMemory<ITEMIDLIST> child;
     while (entries->Next(1, reinterpret_cast<PITEMID_CHILD*>(child.Receive()), nullptr) == S_OK) ++expected;
   }
 
@@ -113,7 +113,7 @@ HWND CFolderWindow::GetListView() const noexcept {
   return folderView != nullptr ? FindWindowExW(folderView, nullptr, WC_LISTVIEWW, nullptr) : nullptr;
 }
 
-HRESULT CFolderWindow::ParseEntry(const std::wstring& name, CScopedCoMem<ITEMIDLIST>* out) {
+HRESULT CFolderWindow::ParseEntry(const std::wstring& name, CTaskMemory<ITEMIDLIST>* out) {
   std::wstring text = name;  // ParseDisplayName takes a writable text
   const HRESULT result = m_folder->ParseDisplayName(m_frame.Get(), nullptr, &text[0], nullptr,
                                                     reinterpret_cast<PIDLIST_RELATIVE*>(out->Receive()), nullptr);
@@ -124,7 +124,7 @@ HRESULT CFolderWindow::ParseEntry(const std::wstring& name, CScopedCoMem<ITEMIDL
 HRESULT CFolderWindow::SelectEntries(const std::vector<std::wstring>& names, bool keepOthers) {
   bool first = true;
   for (const std::wstring& name : names) {
-    CScopedCoMem<ITEMIDLIST> child;
+    CTaskMemory<ITEMIDLIST> child;
     HRESULT result = ParseEntry(name, &child);
     if (FAILED(result)) return result;
     UINT flags = SVSI_SELECT;
@@ -138,7 +138,7 @@ HRESULT CFolderWindow::SelectEntries(const std::vector<std::wstring>& names, boo
 
 HRESULT CFolderWindow::CreateDataObject(const std::vector<std::wstring>& names, IDataObject** out) {
   *out = nullptr;
-  std::vector<CScopedCoMem<ITEMIDLIST>> children(names.size());
+  std::vector<CTaskMemory<ITEMIDLIST>> children(names.size());
   std::vector<PCUITEMID_CHILD> pointers;
   for (size_t i = 0; i < names.size(); ++i) {
     const HRESULT result = ParseEntry(names[i], &children[i]);
@@ -155,7 +155,7 @@ HRESULT CFolderWindow::ItemName(int index, std::wstring* out) {
   // The view's own answer for the item at this index; the list item's
   // parameter holds the same child identifier list.
   CScopedComPtr<IFolderView> folderView;
-  CScopedCoMem<ITEMIDLIST> ownChild;
+  CTaskMemory<ITEMIDLIST> ownChild;
   PCUITEMID_CHILD child = nullptr;
   if (SUCCEEDED(m_view->QueryInterface(IID_IFolderView, folderView.ReceiveVoid())) &&
       SUCCEEDED(folderView->Item(index, reinterpret_cast<PITEMID_CHILD*>(ownChild.Receive()))) && ownChild) {
@@ -172,7 +172,7 @@ HRESULT CFolderWindow::ItemName(int index, std::wstring* out) {
   STRRET name = {};
   HRESULT result = m_folder->GetDisplayNameOf(child, SHGDN_INFOLDER | SHGDN_FORPARSING, &name);
   if (FAILED(result)) return Fail(result, L"no name for list item " + std::to_wstring(index));
-  CScopedCoMem<wchar_t> text;
+  CTaskMemory<wchar_t> text;
   result = StrRetToStrW(&name, child, text.Receive());
   if (FAILED(result)) return Fail(result, L"no name for list item " + std::to_wstring(index));
   *out = text.Get();

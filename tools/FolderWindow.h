@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/ScopedCoMem.h"
 #include "platform/ScopedComPtr.h"
 #include "platform/ScopedHandles.h"
+#include "platform/TaskMemory.h"
 #include "platform/WinApi.h"
 
 namespace quorvel {
@@ -66,14 +66,14 @@ class CFolderWindow {
  private:
   HRESULT Fail(HRESULT result, const std::wstring& message);
   HRESULT WaitForEntries(DWORD timeoutMilliseconds);
-  HRESULT ParseEntry(const std::wstring& name, CScopedCoMem<ITEMIDLIST>* out);
+  HRESULT ParseEntry(const std::wstring& name, CTaskMemory<ITEMIDLIST>* out);
   HRESULT ItemName(int index, std::wstring* out);
 
   CScopedWindow m_frame;
   CScopedComPtr<IExplorerBrowser> m_browser;
   CScopedComPtr<IShellView> m_view;
   CScopedComPtr<IShellFolder> m_folder;
-  CScopedCoMem<ITEMIDLIST> m_folderIdList;
+  CTaskMemory<ITEMIDLIST> m_folderIdList;
   std::wstring m_error;
 };
 

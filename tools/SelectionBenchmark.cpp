@@ -38,9 +38,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/ScopedCoMem.h"
 #include "platform/ScopedComPtr.h"
 #include "platform/ScopedHandles.h"
+#include "platform/TaskMemory.h"
 #include "platform/WinApi.h"
 #include "shellext/FolderListing.h"
 #include "shellext/ItemNameIndex.h"
@@ -187,12 +187,12 @@ void SetState(HWND listView, int index, UINT state, UINT mask) {
 // The file name of view item `index`, read as the view route reads it: the
 // item's full path through the view's folder, split at its last backslash.
 bool ReadViewItemName(IFolderView* view, IShellFolder* folder, int index, CWideString* name) {
-  CScopedCoMem<ITEMIDLIST> child;
+  CTaskMemory<ITEMIDLIST> child;
   if (FAILED(view->Item(index, reinterpret_cast<PITEMID_CHILD*>(child.Receive()))) || !child) return false;
   const auto childId = reinterpret_cast<PCUITEMID_CHILD>(child.Get());
   STRRET text = {};
   if (FAILED(folder->GetDisplayNameOf(childId, SHGDN_FORPARSING, &text))) return false;
-  CScopedCoMem<wchar_t> path;
+  CTaskMemory<wchar_t> path;
   if (FAILED(StrRetToStrW(&text, childId, path.Receive())) || !path) return false;
   const wchar_t* lastBackslash = wcsrchr(path.Get(), L'\\');
   *name = CWideString(AsUtf16(lastBackslash != nullptr ? lastBackslash + 1 : path.Get()));

@@ -1,5 +1,5 @@
 // The in-memory registry behaves as the interpreter relies on the real one to.
-#include "platform/MemoryRegistry.h"
+#include "tests/support/MemoryRegistry.h"
 
 #include <gtest/gtest.h>
 

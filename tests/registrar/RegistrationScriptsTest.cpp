@@ -9,11 +9,11 @@
 
 #include "ScriptBytes.h"
 #include "platform/AnsiText.h"
-#include "platform/MemoryRegistry.h"
 #include "platform/PerUserRegistry.h"
 #include "registrar/RegObject.h"
 #include "registrar/RegScriptParser.h"
 #include "registrar/ScriptVariables.h"
+#include "tests/support/MemoryRegistry.h"
 #include "tests/support/RegistrationTable.h"
 
 namespace quorvel {

@@ -6,25 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/MemoryRegistry.h"
 #include "platform/WinApi.h"
+#include "tests/support/MemoryRegistry.h"
 #include "tests/support/RegistrationTable.h"
 
 namespace quorvel {
 
 inline std::string PrintableName(const std::wstring& text) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (wchar_t unit : text) {
-    if (unit >= 0x20 && unit < 0x7F) {
-      if (unit == L'"') out += '\\';
-      out += static_cast<char>(unit);
-    } else {
-      out += "\\u";
-      for (int shift = 12; shift >= 0; shift -= 4) out += kDigits[(unit >> shift) & 0xF];
-    }
-  }
-  return out;
+  return CMemoryRegistry::PrintableName(std::u16string(text.begin(), text.end()));
 }
 
 // Name order of the in-memory registry: ASCII letters fold to lower case.

@@ -11,10 +11,10 @@
 #include "ScriptBytes.h"
 #include "base/ResultCode.h"
 #include "platform/ScopedHandles.h"
-#include "platform/MemoryRegistry.h"
 #include "platform/WindowsRegistry.h"
 #include "registrar/ScriptResource.h"
 #include "tests/registrar_windows/RealRegistry.h"
+#include "tests/support/MemoryRegistry.h"
 
 namespace quorvel {
 namespace {
@@ -40,12 +40,12 @@ std::string ModulePathText(HMODULE module) {
 
 int g_hookCalls = 0;
 
-HRESULT AddAppId(void*, IRegistrarBase* registrar) {
+HRESULT AddAppId(void*, IRegistrarBase* registrar) noexcept {
   ++g_hookCalls;
   return registrar->AddVariable(u"APPID", kTestAppId);
 }
 
-HRESULT RefuseToAdd(void* context, IRegistrarBase*) {
+HRESULT RefuseToAdd(void* context, IRegistrarBase*) noexcept {
   ++g_hookCalls;
   return *static_cast<HRESULT*>(context);
 }

@@ -16,16 +16,15 @@ namespace {
 constexpr int kMostAllocations = 50;
 
 TEST(RegistrarOutOfMemory, AddVariableKeepsTheTableAsItWas) {
-  int failures = 0;
-  for (int count = 0; count < kMostAllocations; ++count) {
+  const int failures = WalkAllocationFailures(kMostAllocations, [](int count, bool* refused) {
     CRegObject registrar;
     ASSERT_EQ(S_OK, registrar.AddVariable(u"First", u"1"));
     HRESULT result = E_FAIL;
-    const bool failed = RefusesAnAllocation(count, [&] { result = registrar.AddVariable(u"Second", u"2"); });
-    if (!failed) {
+    *refused = RefusesAnAllocation(count, [&] { result = registrar.AddVariable(u"Second", u"2"); });
+    if (!*refused) {
       EXPECT_EQ(S_OK, result);
       EXPECT_EQ(2, registrar.GetVariableCount());
-      break;
+      return;
     }
     EXPECT_EQ(E_OUTOFMEMORY, result) << count;
     EXPECT_EQ(1, registrar.GetVariableCount()) << count;
@@ -34,26 +33,23 @@ TEST(RegistrarOutOfMemory, AddVariableKeepsTheTableAsItWas) {
     // The table still takes entries, and both arrays stay in step.
     ASSERT_EQ(S_OK, registrar.AddVariable(u"Third", u"3")) << count;
     EXPECT_EQ(std::u16string(u"3"), registrar.FindVariable(u"third")) << count;
-    ++failures;
-  }
+  });
   EXPECT_GT(failures, 0) << "no allocation was made to fail";
 }
 
 TEST(RegistrarOutOfMemory, ModulePathVariablesReportIt) {
-  int failures = 0;
-  for (int count = 0; count < kMostAllocations; ++count) {
+  const int failures = WalkAllocationFailures(kMostAllocations, [](int count, bool* refused) {
     CRegObject registrar;
     HRESULT result = E_FAIL;
-    const bool failed =
+    *refused =
         RefusesAnAllocation(count, [&] { result = AddModulePathVariables(registrar, u"C:\\It's\\quorvel.dll"); });
-    if (!failed) {
+    if (!*refused) {
       EXPECT_EQ(S_OK, result);
       EXPECT_EQ(std::u16string(u"C:\\It''s\\quorvel.dll"), registrar.FindVariable(u"Module_Raw"));
-      break;
+      return;
     }
     EXPECT_EQ(E_OUTOFMEMORY, result) << count;
-    ++failures;
-  }
+  });
   EXPECT_GT(failures, 0) << "no allocation was made to fail";
 }
 

@@ -62,11 +62,11 @@ TEST(SelectionAnalysis, HashAndBucketsFollowTheFixedRule) {
   EXPECT_EQ(15u, CExtensionFrequencyMap::Hash(CWideString(u".txt")) % 17);
   EXPECT_EQ(8u, CExtensionFrequencyMap::Hash(CWideString(u".png")) % 17);
   EXPECT_EQ(0u, CExtensionFrequencyMap::Hash(CWideString(u".TXT")) % 17);
-  // Wraps in 32 bits rather than overflowing.
+  EXPECT_EQ(1783502u, CExtensionFrequencyMap::Hash(CWideString(u".txt")));
+  // Wraps in 32 bits rather than overflowing (worked out by hand, not by the
+  // code's own formula).
   const CWideString longKey(std::u16string(64, u'\xFFFF').c_str());
-  uint32_t expected = 0;
-  for (int i = 0; i < 64; ++i) expected = expected * 33u + 0xFFFFu;
-  EXPECT_EQ(expected, CExtensionFrequencyMap::Hash(longKey));
+  EXPECT_EQ(0x6CBC03C0u, CExtensionFrequencyMap::Hash(longKey));
 }
 
 TEST(SelectionAnalysis, RemovingAKeyKeepsTheOrderOfTheOthers) {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/ScopedCoMem.h"
 #include "platform/ScopedComPtr.h"
+#include "platform/TaskMemory.h"
 #include "shellext/SelecterMenu.h"
 #include "tests/support/TempFolder.h"
 
@@ -24,7 +24,7 @@ class CItemListView final : public IFolderView {
  public:
   CItemListView(const StringList& paths, const std::wstring& shownFolder) : m_paths(paths), m_shownFolder(shownFolder) {
     for (const std::wstring& path : paths) {
-      CScopedCoMem<ITEMIDLIST> idList;
+      CTaskMemory<ITEMIDLIST> idList;
       EXPECT_EQ(S_OK, SHParseDisplayName(path.c_str(), nullptr, idList.Receive(), 0, nullptr)) << CTempFolder::Narrow(path);
       m_idLists.push_back(std::move(idList));
     }
@@ -58,7 +58,7 @@ class CItemListView final : public IFolderView {
     if (FAILED(SHGetDesktopFolder(desktop.Receive()))) return E_FAIL;
     if (IsEqualIID(iid, IID_IShellFolder)) return desktop->QueryInterface(iid, out);
     if (!IsEqualIID(iid, IID_IPersistFolder2) || m_shownFolder.empty()) return E_NOINTERFACE;
-    CScopedCoMem<ITEMIDLIST> folder;
+    CTaskMemory<ITEMIDLIST> folder;
     if (FAILED(SHParseDisplayName(m_shownFolder.c_str(), nullptr, folder.Receive(), 0, nullptr))) return E_FAIL;
     return desktop->BindToObject(folder.Get(), nullptr, iid, out);
   }
@@ -92,7 +92,7 @@ class CItemListView final : public IFolderView {
  private:
   StringList m_paths;
   std::wstring m_shownFolder;
-  std::vector<CScopedCoMem<ITEMIDLIST>> m_idLists;
+  std::vector<CTaskMemory<ITEMIDLIST>> m_idLists;
   std::vector<bool> m_selected;
   int m_focused = -1;
   int m_selectItemCalls = 0;

@@ -20,49 +20,45 @@ namespace {
 constexpr int kMostAllocations = 200;
 
 TEST(HandlerOutOfMemory, InitializeFailsCleanly) {
-  int failures = 0;
-  for (int count = 0; count < kMostAllocations; ++count) {
+  const int failures = WalkAllocationFailures(kMostAllocations, [](int count, bool* refused) {
     CScopedComPtr<IShellExtInit> handler = NewHandler();
     CDropFilesDataObject data({L"C:\\d\\a.txt", L"C:\\d\\b.txt", L"C:\\d\\c.doc", L"C:\\d\\d.doc", L"C:\\d\\e.doc"});
     HRESULT result = E_FAIL;
-    const bool failed = RefusesAnAllocation(count, [&] { result = handler->Initialize(nullptr, &data, nullptr); });
+    *refused = RefusesAnAllocation(count, [&] { result = handler->Initialize(nullptr, &data, nullptr); });
     EXPECT_EQ(0, data.OutstandingMedia()) << count;
     EXPECT_EQ(0, data.MediaReleasedWhileLocked()) << count;
-    if (!failed) {
+    if (!*refused) {
       EXPECT_EQ(S_OK, result);
       EXPECT_EQ(L"Select All .doc Files", MenuTextOf(handler.Get()));
-      break;
+      return;
     }
     EXPECT_EQ(E_OUTOFMEMORY, result) << count;
     // The same handler takes the selection once memory is back.
     EXPECT_EQ(S_OK, handler->Initialize(nullptr, &data, nullptr)) << count;
     EXPECT_EQ(L"Select All .doc Files", MenuTextOf(handler.Get())) << count;
-    ++failures;
-  }
+  });
   EXPECT_GT(failures, 0) << "no allocation was made to fail";
 }
 
 TEST(HandlerOutOfMemory, QueryContextMenuFailsCleanly) {
-  int failures = 0;
-  for (int count = 0; count < kMostAllocations; ++count) {
+  const int failures = WalkAllocationFailures(kMostAllocations, [](int count, bool* refused) {
     CScopedComPtr<IShellExtInit> handler = NewHandler();
     CDropFilesDataObject data({L"C:\\d\\a.txt", L"C:\\d\\b.txt", L"C:\\d\\c.doc"});
     ASSERT_EQ(S_OK, handler->Initialize(nullptr, &data, nullptr));
     CScopedComPtr<IContextMenu> contextMenu = ContextMenuOf(handler.Get());
     CScopedMenu menu(CreatePopupMenu());
     HRESULT result = E_FAIL;
-    const bool failed =
+    *refused =
         RefusesAnAllocation(count, [&] { result = contextMenu->QueryContextMenu(menu.Get(), 0, 1, 10, CMF_NORMAL); });
-    if (!failed) {
+    if (!*refused) {
       EXPECT_EQ(1, result);
       EXPECT_EQ(1, GetMenuItemCount(menu.Get()));
-      break;
+      return;
     }
     EXPECT_EQ(E_OUTOFMEMORY, result) << count;
     EXPECT_EQ(0, GetMenuItemCount(menu.Get())) << count;
     EXPECT_EQ(L"Select All .txt Files", MenuTextOf(handler.Get())) << count;
-    ++failures;
-  }
+  });
   EXPECT_GT(failures, 0) << "no allocation was made to fail";
 }
 
@@ -70,24 +66,23 @@ TEST(HandlerOutOfMemory, GetCommandStringFailsCleanly) {
   constexpr wchar_t kHelp[] = L"Click to select all files with this extension in the current folder";
   int failures = 0;
   for (const UINT type : {GCS_HELPTEXTA, GCS_HELPTEXTW}) {
-    for (int count = 0; count < kMostAllocations; ++count) {
+    failures += WalkAllocationFailures(kMostAllocations, [&](int count, bool* refused) {
       CScopedComPtr<IShellExtInit> handler = NewHandler();
       CScopedComPtr<IContextMenu> contextMenu = ContextMenuOf(handler.Get());
       wchar_t buffer[128];
       HRESULT result = E_FAIL;
-      const bool failed = RefusesAnAllocation(count, [&] {
+      *refused = RefusesAnAllocation(count, [&] {
         result = contextMenu->GetCommandString(0, type, nullptr, reinterpret_cast<CHAR*>(buffer), 128);
       });
-      if (!failed) {
+      if (!*refused) {
         EXPECT_EQ(S_OK, result) << type;
-        break;
+        return;
       }
       EXPECT_EQ(E_OUTOFMEMORY, result) << type << ", " << count;
-      ++failures;
       wchar_t again[128] = {};
       EXPECT_EQ(S_OK, contextMenu->GetCommandString(0, GCS_HELPTEXTW, nullptr, reinterpret_cast<CHAR*>(again), 128));
       EXPECT_STREQ(kHelp, again) << type << ", " << count;
-    }
+    });
   }
   EXPECT_GT(failures, 0) << "no allocation was made to fail";
 }
@@ -123,8 +118,7 @@ class HandlerOutOfMemoryInFolderWindow : public ::testing::Test {
 TEST_F(HandlerOutOfMemoryInFolderWindow, InvokeCommandFailsCleanly) {
   const std::vector<std::wstring> matching = {m_folder.PathOf(L"a.txt"), m_folder.PathOf(L"b.TXT"),
                                               m_folder.PathOf(L"d.txt")};
-  int failures = 0;
-  for (int count = 0; count < kMostAllocations; ++count) {
+  const int failures = WalkAllocationFailures(kMostAllocations, [&](int count, bool* refused) {
     m_list->SetState(0, 0);
     m_list->SetState(1, 0);
     m_list->SetState(3, 0);
@@ -134,18 +128,17 @@ TEST_F(HandlerOutOfMemoryInFolderWindow, InvokeCommandFailsCleanly) {
     ASSERT_EQ(S_OK, handler->Initialize(nullptr, &data, nullptr));
     ASSERT_EQ(L"Select All .txt Files", MenuTextOf(handler.Get()));
     HRESULT result = E_FAIL;
-    const bool failed = RefusesAnAllocation(count, [&] { result = InvokeItem(handler.Get(), m_frame.Get()); });
-    if (!failed) {
+    *refused = RefusesAnAllocation(count, [&] { result = InvokeItem(handler.Get(), m_frame.Get()); });
+    if (!*refused) {
       EXPECT_EQ(S_OK, result);
       EXPECT_EQ(matching, Selected());
-      break;
+      return;
     }
     EXPECT_EQ(E_OUTOFMEMORY, result) << count;
     // Chosen again with memory back, the same handler does the whole command.
     EXPECT_EQ(S_OK, InvokeItem(handler.Get(), m_frame.Get())) << count;
     EXPECT_EQ(matching, Selected()) << count;
-    ++failures;
-  }
+  });
   EXPECT_GT(failures, 0) << "no allocation was made to fail";
 }
 

@@ -1,9 +1,11 @@
 // The owners of handles, media and COM references.
 #include <gtest/gtest.h>
 
+#include "platform/ScopedBstr.h"
 #include "platform/ScopedComPtr.h"
 #include "platform/ScopedHandles.h"
 #include "platform/ScopedStorageMedium.h"
+#include "platform/TaskMemory.h"
 #include "tests/support/DropFilesDataObject.h"
 #include "tests/support/TempFolder.h"
 
@@ -64,6 +66,42 @@ TEST(ScopedStorageMedium, ReleasesWhatGetDataFilledAndStartsEmptyForIt) {
     EXPECT_EQ(1, object.OutstandingMedia()) << "Receive released the medium it replaced";
   }
   EXPECT_EQ(0, object.OutstandingMedia());
+}
+
+// A callee that writes into its out-parameter and then fails hands over
+// nothing: Received leaves the owner empty, and nothing written is freed or
+// released (the written values here would crash or miscount if they were).
+TEST(ScopedOwners, AFailedCallLeavesTheOwnerEmptyWhateverItWrote) {
+  CDropFilesDataObject object({L"C:\\a.txt"});
+  {
+    CScopedComPtr<IDataObject> held;
+    *held.Receive() = &object;  // no reference taken
+    EXPECT_EQ(E_FAIL, held.Received(E_FAIL));
+    EXPECT_FALSE(held);
+  }
+  EXPECT_EQ(1, object.References());
+
+  static wchar_t notAllocated[] = L"not from the allocator";
+  CTaskMemory<wchar_t> memory;
+  *memory.Receive() = notAllocated;
+  EXPECT_EQ(E_OUTOFMEMORY, memory.Received(E_OUTOFMEMORY));
+  EXPECT_EQ(nullptr, memory.Get());
+
+  CScopedBstr text;
+  *text.Receive() = notAllocated;
+  EXPECT_EQ(E_INVALIDARG, text.Received(E_INVALIDARG));
+  EXPECT_EQ(nullptr, text.Get());
+
+  CScopedStorageMedium medium;
+  STGMEDIUM* slot = medium.Receive();
+  slot->hGlobal = reinterpret_cast<HGLOBAL>(notAllocated);
+  EXPECT_EQ(DV_E_FORMATETC, medium.Received(DV_E_FORMATETC));
+  EXPECT_FALSE(medium.IsHeld());
+
+  // A call that succeeded keeps what it handed over.
+  CScopedComPtr<IDataObject> kept;
+  EXPECT_EQ(S_OK, kept.Received(object.QueryInterface(IID_IDataObject, kept.ReceiveVoid())));
+  EXPECT_EQ(&object, kept.Get());
 }
 
 }  // namespace

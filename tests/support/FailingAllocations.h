@@ -4,6 +4,8 @@
 // for the whole program, so such tests have an executable of their own.
 #pragma once
 
+#include <gtest/gtest.h>
+
 namespace quorvel {
 
 // Every allocation through operator new after the next `count` ones throws
@@ -39,6 +41,24 @@ bool RefusesAnAllocation(int count, Call&& call) {
   CFailingAllocations failing(count);
   call();
   return CFailingAllocations::Failed();
+}
+
+// The out-of-memory walk: round `count` (0, 1, 2, ...) makes the call under
+// test with every allocation after its first `count` failing, as
+// `round(count, &refused)` with `refused = RefusesAnAllocation(count, ...)`,
+// and checks what that left. The walk ends with the first round in which no
+// allocation was refused (the call's own success), at a fatal failure, or
+// after `most` rounds; it answers how many rounds had one refused.
+template <typename Round>
+int WalkAllocationFailures(int most, Round&& round) {
+  int failures = 0;
+  for (int count = 0; count < most; ++count) {
+    bool refused = false;
+    round(count, &refused);
+    if (!refused || ::testing::Test::HasFatalFailure()) break;
+    ++failures;
+  }
+  return failures;
 }
 
 }  // namespace quorvel

@@ -84,6 +84,9 @@ class CMemoryRegistry final : public IRegistry {
 
   // "REG_SZ \"text\"" for a well-formed string, else the type and the bytes in hex.
   static std::string DescribeValue(uint32_t type, const std::vector<uint8_t>& data);
+  // A key or value name as the dump shows it: printable ASCII as it is (with
+  // '"' escaped), any other unit as a backslash, "u" and four hex digits.
+  static std::string PrintableName(const std::u16string& name);
   // "HKCR", "HKCU", "HKLM", ... for a predefined root.
   static std::string RootLabel(HKEY root);
 

@@ -1,4 +1,4 @@
-#include "platform/MemoryRegistry.h"
+#include "tests/support/MemoryRegistry.h"
 
 #include <algorithm>
 #include <cstring>
@@ -25,21 +25,6 @@ std::u16string TextOrEmpty(const char16_t* text) { return text != nullptr ? std:
 
 HKEY HandleFromNumber(uintptr_t number) noexcept { return reinterpret_cast<HKEY>(number); }
 uintptr_t NumberFromHandle(HKEY key) noexcept { return reinterpret_cast<uintptr_t>(key); }
-
-std::string Printable(const std::u16string& text) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (char16_t unit : text) {
-    if (unit >= 0x20 && unit < 0x7F) {
-      if (unit == u'"') out += '\\';
-      out += static_cast<char>(unit);
-    } else {
-      out += "\\u";
-      for (int shift = 12; shift >= 0; shift -= 4) out += kDigits[(unit >> shift) & 0xF];
-    }
-  }
-  return out;
-}
 
 // Splits a path at backslashes. A trailing backslash is allowed; an empty
 // component anywhere else makes the path malformed.
@@ -352,6 +337,21 @@ bool CMemoryRegistry::GetValueAt(HKEY root, const char16_t* path, const char16_t
   return true;
 }
 
+std::string CMemoryRegistry::PrintableName(const std::u16string& text) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (char16_t unit : text) {
+    if (unit >= 0x20 && unit < 0x7F) {
+      if (unit == u'"') out += '\\';
+      out += static_cast<char>(unit);
+    } else {
+      out += "\\u";
+      for (int shift = 12; shift >= 0; shift -= 4) out += kDigits[(unit >> shift) & 0xF];
+    }
+  }
+  return out;
+}
+
 std::string CMemoryRegistry::DescribeValue(uint32_t type, const std::vector<uint8_t>& data) {
   static const char kDigits[] = "0123456789abcdef";
   const char* typeName = nullptr;
@@ -370,7 +370,7 @@ std::string CMemoryRegistry::DescribeValue(uint32_t type, const std::vector<uint
     std::memcpy(&text[0], data.data(), data.size());
     if (text.back() == 0 && text.find(u'\0') == text.size() - 1) {
       text.pop_back();
-      return out + " \"" + Printable(text) + "\"";
+      return out + " \"" + PrintableName(text) + "\"";
     }
   }
   for (uint8_t byte : data) {
@@ -396,11 +396,11 @@ std::string CMemoryRegistry::RootLabel(HKEY root) {
 void CMemoryRegistry::DumpNode(const Node& node, const std::string& path, std::vector<std::string>* lines) {
   lines->push_back(path);
   for (const auto& value : node.values) {
-    const std::string name = value.second.name.empty() ? "@" : "\"" + Printable(value.second.name) + "\"";
+    const std::string name = value.second.name.empty() ? "@" : "\"" + PrintableName(value.second.name) + "\"";
     lines->push_back(path + " " + name + " = " + DescribeValue(value.second.type, value.second.data));
   }
   for (const auto& subkey : node.subkeys) {
-    DumpNode(*subkey.second, path + "\\" + Printable(subkey.second->name), lines);
+    DumpNode(*subkey.second, path + "\\" + PrintableName(subkey.second->name), lines);
   }
 }
 
@@ -412,7 +412,7 @@ std::vector<std::string> CMemoryRegistry::Dump(HKEY root, const char16_t* path) 
   node = Walk(node, subPath, false, nullptr);
   if (node == nullptr) return lines;
   std::string label = RootLabel(root);
-  if (!subPath.empty()) label += "\\" + Printable(subPath);
+  if (!subPath.empty()) label += "\\" + PrintableName(subPath);
   DumpNode(*node, label, &lines);
   return lines;
 }
@@ -421,7 +421,7 @@ std::vector<std::string> CMemoryRegistry::DumpAll() const {
   std::vector<std::string> lines;
   for (const auto& root : m_roots) {
     for (const auto& subkey : root.second->subkeys) {
-      DumpNode(*subkey.second, RootLabel(root.first) + "\\" + Printable(subkey.second->name), &lines);
+      DumpNode(*subkey.second, RootLabel(root.first) + "\\" + PrintableName(subkey.second->name), &lines);
     }
   }
   return lines;
