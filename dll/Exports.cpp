@@ -6,6 +6,7 @@
 #include "server/ClassTable.h"
 #include "server/ModuleRegistration.h"
 #include "server/QuorvelModule.h"
+#include "server/UserRegistration.h"
 
 using namespace quorvel;
 
@@ -51,3 +52,17 @@ STDAPI DllCanUnloadNow() {
 STDAPI DllRegisterServer() { return RegisterModule(TRUE); }
 
 STDAPI DllUnregisterServer() { return UnregisterModule(TRUE); }
+
+// regsvr32 /n /i:user calls DllInstall(TRUE, L"user"), and /u /n /i:user
+// DllInstall(FALSE, L"user"): the registration for the current user alone.
+// Without an argument it is the machine-wide registration of
+// DllRegisterServer / DllUnregisterServer; any other argument is refused
+// with E_INVALIDARG and nothing changed.
+STDAPI DllInstall(BOOL install, PCWSTR cmdLine) {
+  if (cmdLine == nullptr || cmdLine[0] == L'\0') {
+    return install ? RegisterModule(TRUE) : UnregisterModule(TRUE);
+  }
+  // Ordinal, so that no user locale (Turkish dotted I) changes the answer.
+  if (CompareStringOrdinal(cmdLine, -1, L"user", -1, TRUE) != CSTR_EQUAL) return E_INVALIDARG;
+  return install ? RegisterModuleForUser() : UnregisterModuleForUser();
+}

@@ -4,6 +4,7 @@
 
 #include "registrar/ScriptResource.h"
 #include "server/ModuleInstances.h"
+#include "server/RegistrationTarget.h"
 
 namespace quorvel {
 
@@ -45,7 +46,8 @@ HRESULT CQuorvelModule::ApplyRegistryResource(UINT resourceId, BOOL registerFlag
   const AddModuleVariablesHook hook = [](void* context, IRegistrarBase* registrar) noexcept {
     return static_cast<CQuorvelModule*>(context)->AddModuleVariables(registrar);
   };
-  return quorvel::ApplyRegistryResource(GetModuleInstance(), resourceId, registerFlag != FALSE, variables, hook, this);
+  return quorvel::ApplyRegistryResource(GetModuleInstance(), resourceId, registerFlag != FALSE, variables, hook, this,
+                                         RegistrationRegistry());
 }
 
 HRESULT CQuorvelModule::AddCleanup(CleanupFunction function, DWORD_PTR argument) noexcept {

@@ -9,7 +9,9 @@
 ; -DTARGET_AMD64 builds the same program as a 64-bit one that carries the
 ; 64-bit DLL alone (for Wine installations that run no 32-bit programs).
 ;
-; Command line: /S silent; /D=FOLDER the folder of a first installation.
+; Command line: /S silent; /D=FOLDER the folder of a first installation;
+; /AllUsers for everyone (administrators), /CurrentUser just for the user
+; running it (no administrator rights; see PerUserInstall.nsh).
 ; Exit codes: 0 done, 3010 done but a file in use is replaced at the next
 ; restart, 1 cancelled, 2 failed (a file could not be written or a DLL
 ; refused registration; a first installation is then taken back).
@@ -34,7 +36,9 @@ Unicode true
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
-RequestExecutionLevel admin
+; Administrators are asked for elevation (for everyone); other users run it
+; as they are and install just for themselves.
+RequestExecutionLevel highest
 SetCompressor /SOLID lzma
 ShowInstDetails show
 ShowUninstDetails show
@@ -55,6 +59,7 @@ UninstPage instfiles
 
 Var Upgrade        ; "yes" when an earlier installation is being replaced
 Var Failed         ; "yes" once a step has failed
+Var PerUser        ; "yes" for the installation of the current user alone
 
 ; The uninstall entry and the program files live in the machine's own
 ; bitness: the 64-bit registry view and Program Files on 64-bit Windows.
@@ -68,6 +73,14 @@ Var Failed         ; "yes" once a step has failed
 
 Function .onInit
   !insertmacro UseNativeView
+  StrCpy $Upgrade "no"
+  StrCpy $Failed "no"
+  Call ChooseInstallMode
+  ${If} $PerUser == "yes"
+    Call InitForCurrentUser
+    Return
+  ${EndIf}
+  SetShellVarContext all
   !ifndef TARGET_AMD64
     ${IfNot} ${RunningX64}
       StrCpy $0 "$PROGRAMFILES\${PRODUCT}"
@@ -126,7 +139,13 @@ Function TakeBackFirstInstallation
   ${EndIf}
 FunctionEnd
 
+!include "${__FILEDIR__}/PerUserInstall.nsh"
+
 Section "Quorvel"
+  ${If} $PerUser == "yes"
+    Call InstallForCurrentUser
+    Return
+  ${EndIf}
   ; Every file is written by its full path. The working folder stays outside
   ; the installation: programs started meanwhile (Wine's services, say)
   ; inherit it and would keep the folder from being removed.
@@ -200,6 +219,7 @@ FunctionEnd
 Function un.onInit
   !insertmacro UseNativeView
   StrCpy $Failed "no"
+  Call un.IsUserInstallation
 FunctionEnd
 
 ; After UnInstallLib: a DLL that refused removal from the registry is
@@ -212,6 +232,10 @@ FunctionEnd
 !macroend
 
 Section "Uninstall"
+  ${If} $PerUser == "yes"
+    Call un.UninstallForCurrentUser
+    Return
+  ${EndIf}
   ${If} ${FileExists} "$INSTDIR\quorvel32.dll"
     ClearErrors
     !insertmacro UnInstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "$INSTDIR\quorvel32.dll"

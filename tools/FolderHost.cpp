@@ -47,6 +47,7 @@
 #include "tools/ExplorerCommandDriver.h"
 #include "tools/FolderWindow.h"
 #include "tools/MenuPicture.h"
+#include "tools/MergedClassesHandler.h"
 #include "tools/ProgramFrame.h"
 #include "tools/SurrogateRegistration.h"
 
@@ -56,7 +57,7 @@ namespace {
 constexpr wchar_t kUsage[] =
     L"usage: folder-host.exe [--preselect NAME]... [--picture FILE.bmp] [--menu-picture FILE.bmp]\n"
     L"                       [--site none|view|browser] [--no-window] [--way menu|command|surrogate]\n"
-    L"                       FOLDER NAME...\n"
+    L"                       [--merged-classes] FOLDER NAME...\n"
     L"  FOLDER              the folder to show in the folder view (a full path)\n"
     L"  NAME                an entry of FOLDER to right-click; the handler gets them in this order\n"
     L"  --preselect NAME    an entry that is selected before the right-click (besides the clicked ones)\n"
@@ -68,7 +69,9 @@ constexpr wchar_t kUsage[] =
     L"  --way menu          the classic context-menu handler (the default); command: the Explorer command of\n"
     L"                      Windows 11's menu, in this process; surrogate: the same in the COM surrogate\n"
     L"                      (both register the command's class and its proxy for this run: the package\n"
-    L"                      does that on Windows 11)\n";
+    L"                      does that on Windows 11)\n"
+    L"  --merged-classes    find the handler through the user's classes, then the machine's, as the\n"
+    L"                      merged HKEY_CLASSES_ROOT of Windows does (Wine's COM reads the machine's alone)\n";
 
 struct Options {
   std::wstring folder;
@@ -78,6 +81,7 @@ struct Options {
   std::wstring menuPicture;
   RightClickOptions rightClick;
   enum class Way { kMenu, kCommand, kSurrogate } way = Way::kMenu;
+  bool mergedClasses = false;
 };
 
 // {F06FB54A-A1ED-4613-9C05-63353D9D46F5}
@@ -190,6 +194,8 @@ bool ParseOptions(int count, wchar_t** arguments, Options* options) {
     const std::wstring argument = arguments[i];
     if (argument == L"--no-window") {
       options->rightClick.passWindow = false;
+    } else if (argument == L"--merged-classes") {
+      options->mergedClasses = true;
     } else if (argument == L"--preselect" || argument == L"--picture" || argument == L"--menu-picture" ||
                argument == L"--site" || argument == L"--way") {
       if (i + 1 >= count) return false;
@@ -320,8 +326,20 @@ int Run(const Options& options) {
   CScopedComPtr<IDataObject> dataObject;
   if (FAILED(window.CreateDataObject(options.clicked, dataObject.Receive()))) return Fail(window.GetError());
 
+  // Declared before the handler, so that the library outlives it.
+  CLibraryHandle mergedServer;
   CScopedComPtr<IShellExtInit> handler;
-  const HRESULT created = CreateHandler(handler.Receive());
+  if (options.mergedClasses) {
+    MergedClassesHandler found;
+    std::wstring error;
+    const HRESULT hr = CreateHandlerThroughMergedClasses(IID_IShellExtInit, handler.ReceiveVoid(), &mergedServer,
+                                                         &found, &error);
+    if (FAILED(hr)) return Fail(L"cannot create the handler: " + FormatResult(hr) + L" (" + error + L")");
+    Report(L"handler-key", found.handlerFrom);
+    Report(L"class-key", found.serverFrom);
+    Report(L"approved", found.approvedBy);
+  }
+  const HRESULT created = options.mergedClasses ? S_OK : CreateHandler(handler.Receive());
   if (FAILED(created)) {
     return Fail(L"cannot create the handler: " + FormatResult(created) +
                 (created == REGDB_E_CLASSNOTREG ? L" (the class is not registered: regsvr32 quorvel.dll)" : L""));

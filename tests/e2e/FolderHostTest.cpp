@@ -216,6 +216,32 @@ TEST(FolderHostUnregistered, CannotCreateTheHandler) {
   EXPECT_EQ("clicked: a.txt", run.out.empty() ? "" : run.out.back());
 }
 
+// Registered for the current user alone (regsvr32 /n /i:user), the handler
+// is found through the merged view of the classes, the user's winning, and
+// selects; once removed the same way, nothing of it is found. Wine's own COM
+// reads the machine's classes alone, so plain CoCreateInstance misses it.
+TEST(FolderHostForOneUser, UsesTheHandlerThroughTheMergedClasses) {
+  ASSERT_EQ(0u, RunRegsvr32(L"/n /i:user"));
+  CTempFolder folder;
+  folder.AddFile(L"a.txt");
+  folder.AddFile(L"b.TXT");
+  folder.AddFile(L"c.doc");
+  CTempFolder scratch;
+  RunResult run = RunHost(L"--merged-classes " + Quoted(folder.Path()) + L" a.txt", scratch);
+  EXPECT_EQ(0u, run.exitCode) << run.err;
+  for (const char* line : {"handler-key: user", "class-key: user", "approved: user", "selected: a.txt",
+                           "selected: b.TXT", "unselected: c.doc"}) {
+    EXPECT_NE(run.out.end(), std::find(run.out.begin(), run.out.end(), line)) << line;
+  }
+  run = RunHost(Quoted(folder.Path()) + L" a.txt", scratch);
+  EXPECT_NE(std::string::npos, run.err.find("cannot create the handler: 0x80040154")) << run.err;
+
+  ASSERT_EQ(0u, RunRegsvr32(L"/u /n /i:user"));
+  run = RunHost(L"--merged-classes " + Quoted(folder.Path()) + L" a.txt", scratch);
+  EXPECT_EQ(1u, run.exitCode);
+  EXPECT_NE(std::string::npos, run.err.find("no handler key")) << run.err;
+}
+
 // The open context menu pictured over the window before the item is chosen:
 // the item's bitmap (its blue tick) shows in it, and not in the window's own
 // picture taken afterwards.

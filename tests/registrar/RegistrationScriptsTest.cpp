@@ -9,6 +9,7 @@
 
 #include "ScriptBytes.h"
 #include "platform/AnsiText.h"
+#include "platform/PerUserRegistry.h"
 #include "registrar/RegObject.h"
 #include "registrar/RegScriptParser.h"
 #include "registrar/ScriptVariables.h"
@@ -96,8 +97,16 @@ class RegistrationScriptsOnMemory : public ::testing::Test {
     AddCallerVariables(registrar, script.bytes == kAppIdScriptBytes ? appIdOnly : nullptr);
     EXPECT_EQ(S_OK, AddAppId(nullptr, &registrar));
     EXPECT_EQ(S_OK, AddModulePathVariables(registrar, kModulePath));
-    CRegScriptParser parser(registrar, m_registry);
-    const HRESULT hr = parser.ApplyScript(text.c_str(), registerFlag);
+    HRESULT hr = E_FAIL;
+    if (m_forUser) {
+      CPerUserRegistry userRegistry(m_registry);
+      EXPECT_EQ(0, userRegistry.OpenError());
+      CRegScriptParser parser(registrar, userRegistry);
+      hr = parser.ApplyScript(text.c_str(), registerFlag);
+    } else {
+      CRegScriptParser parser(registrar, m_registry);
+      hr = parser.ApplyScript(text.c_str(), registerFlag);
+    }
     EXPECT_EQ(0, m_registry.GetOpenHandleCount());
     return hr;
   }
@@ -120,6 +129,7 @@ class RegistrationScriptsOnMemory : public ::testing::Test {
 
   CMemoryRegistry m_registry;
   MemoryView m_view{m_registry};
+  bool m_forUser = false;  // through CPerUserRegistry
 };
 
 TEST_F(RegistrationScriptsOnMemory, WriteExactlyTheTableAndRemovalLeavesOnlyTheNoRemoveKeys) {
@@ -187,6 +197,71 @@ TEST_F(RegistrationScriptsOnMemory, AFailingRootBlockOfTheClassScriptIsUndoneAlo
   EXPECT_TRUE(m_view.HasKey(approvals[0].root, approvals[0].path));  // a NoRemove key stays
   EXPECT_EQ("", m_view.DescribeValueAt(approvals[0].root, approvals[0].path, kApprovalValueName));
   EXPECT_FALSE(m_view.HasKey(HKEY_LOCAL_MACHINE, u"Software\\Wow6432Node"));  // never reached
+}
+
+// The same scripts for the current user alone: the classes in the user's
+// Software\Classes, the approval in the user's Software key (once: the
+// Wow6432Node block lands on the same key), nothing under the machine.
+TEST_F(RegistrationScriptsOnMemory, ForTheUserWriteTheSameTableBeneathTheUsersKeysAlone) {
+  m_forUser = true;
+  ASSERT_EQ(S_OK, RegisterBoth());
+  for (const std::string& line : m_registry.DumpAll()) EXPECT_EQ(0u, line.rfind("HKCU\\", 0)) << line;
+
+  std::vector<std::string> lines;
+  for (const RegistryPlace& key : OwnedKeys()) {
+    for (const std::string& line : m_registry.Dump(HKEY_CURRENT_USER, (u"Software\\Classes\\" + std::u16string(key.path)).c_str())) {
+      lines.push_back("HKCR\\" + line.substr(std::string("HKCU\\Software\\Classes\\").size()));
+    }
+  }
+  EXPECT_EQ(ExpectedOwnedLines(kModulePathText), lines);
+  const std::vector<std::string> approval = {
+      "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved",
+      "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved "
+      "\"{5B7C2E91-3D4A-4F86-A1C2-7E9D0B3F6A15}\" = REG_SZ \"Velmora\""};
+  EXPECT_EQ(approval, m_registry.Dump(HKEY_CURRENT_USER, u"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved"));
+  EXPECT_TRUE(m_registry.Dump(HKEY_CURRENT_USER, u"Software\\Wow6432Node").empty());
+
+  // Removal leaves the user's NoRemove keys and nothing else; the user's
+  // Software key, reached through the Wow6432Node block too, stays.
+  ASSERT_EQ(S_OK, RemoveBoth());
+  for (const std::string& line : m_registry.DumpAll()) {
+    EXPECT_EQ(std::string::npos, line.find('=')) << line;
+    EXPECT_EQ(0u, line.rfind("HKCU\\Software", 0)) << line;
+  }
+  EXPECT_FALSE(m_registry.Dump(HKEY_CURRENT_USER, u"Software\\Classes\\CLSID").empty());
+}
+
+// A step that the user's registry refuses half-way undoes its root block
+// there and touches no machine key.
+TEST_F(RegistrationScriptsOnMemory, ForTheUserAFailingBlockIsUndoneInTheUsersKeys) {
+  m_forUser = true;
+  ASSERT_EQ(S_OK, Run(kAppIdScript, true));
+  m_registry.FailCall(RegistryCall::kCreateKey, 5, 1, u"QVLv1.0ContextMenu");
+  EXPECT_EQ(0x80070005, static_cast<uint32_t>(Run(kClassScript, true)));
+  for (const std::string& line : m_registry.DumpAll()) EXPECT_EQ(0u, line.rfind("HKCU\\", 0)) << line;
+  EXPECT_FALSE(m_registry.Dump(HKEY_CURRENT_USER, u"Software\\Classes\\Quorvel.SelecterMenu").empty());
+  EXPECT_TRUE(m_registry.Dump(HKEY_CURRENT_USER, u"Software\\Classes\\*\\ShellEx\\ContextMenuHandlers\\QVLv1.0ContextMenu").empty());
+}
+
+TEST(PerUserRegistry, NeverDeletesTheUsersSoftwareKeyThroughTheWow64Alias) {
+  CMemoryRegistry store;
+  ASSERT_TRUE(store.CreateKeyPath(HKEY_CURRENT_USER, u"Software\\Microsoft"));
+  CPerUserRegistry user(store);
+  HKEY software = nullptr;
+  ASSERT_EQ(0, user.OpenKey(HKEY_LOCAL_MACHINE, u"Software", KEY_READ, &software));
+  EXPECT_EQ(5, user.DeleteKey(software, u"WOW6432NODE"));
+  HKEY alias = nullptr;
+  ASSERT_EQ(0, user.OpenKey(software, u"Wow6432Node", KEY_READ, &alias));
+  uint32_t count = 0;
+  EXPECT_EQ(0, user.QuerySubkeyCount(alias, &count));
+  EXPECT_EQ(2u, count);  // Classes and Microsoft: the user's Software key itself
+  user.CloseKey(alias);
+  user.CloseKey(software);
+  // Once the machine's Software handle is closed, the name is an ordinary one.
+  HKEY other = nullptr;
+  ASSERT_EQ(0, user.CreateKey(HKEY_CURRENT_USER, u"Software", KEY_READ, &other));
+  EXPECT_EQ(2, user.OpenKey(other, u"Wow6432Node", KEY_READ, &alias));
+  user.CloseKey(other);
 }
 
 }  // namespace
