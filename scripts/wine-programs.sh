@@ -23,6 +23,27 @@ wine32_program() {
 }
 
 # Whether the prefix of the current environment runs 32-bit programs: wine32
-# must be installed, which install-deps.sh does only where the kernel runs
-# 32-bit code.
+# must be installed (install-deps.sh does so where i386 Linux programs run),
+# and the prefix made with its 32-bit half (wine-session.sh start --with-32-bit).
 wine_runs_32bit() { wine32_program cmd /c exit </dev/null >/dev/null 2>&1; }
+
+# How this machine runs i386 Linux programs, and so wine32: "native" (the
+# kernel itself), "emulated" (binfmt_misc hands them to an emulator such as
+# qemu-i386-static, some tens of times slower) or "none".
+i386_programs() {
+  if [ ! -e /lib/ld-linux.so.2 ] || ! /lib/ld-linux.so.2 --help >/dev/null 2>&1; then
+    echo none
+    return
+  fi
+  local entry
+  for entry in /proc/sys/fs/binfmt_misc/*; do
+    [ -f "$entry" ] || continue
+    # An enabled entry for the ELF header of i386 programs (machine 3).
+    if grep -qx enabled "$entry" 2>/dev/null && grep -qx 'offset 0' "$entry" &&
+       grep -qE '^magic 7f454c4601[0-9a-f]*0300$' "$entry"; then
+      echo emulated
+      return
+    fi
+  done
+  echo native
+}
