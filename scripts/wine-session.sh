@@ -61,9 +61,6 @@ start_display() {
   return 1
 }
 
-# Wine's 32-bit loader, which wine32 installs beside the 64-bit one.
-wine32_loader="$(dirname "$(readlink -f "$wine64_loader")")/wine"
-
 wineboot_init() {
   wine64_program wineboot -i </dev/null >/dev/null 2>&1 9>&- || true
   wineserver -w </dev/null >/dev/null 2>&1 9>&- || true
