@@ -73,7 +73,8 @@ bool TypeLibraryIsRegistered() {
 // The path under the type library's key for this build's system kind, as
 // the registry view `view` (0: the process's own) shows it.
 std::wstring RegisteredTypeLibraryPath(REGSAM view = 0) {
-  const std::wstring path = std::wstring(L"TypeLib\\{3F8E1A7C-5D2B-4C69-9E04-B7A1C3D5E2F8}\\1.0\\0\\") + kTypeLibPlatformKey;
+  const std::wstring path =
+      std::wstring(L"TypeLib\\{3F8E1A7C-5D2B-4C69-9E04-B7A1C3D5E2F8}\\1.0\\0\\") + kTypeLibPlatformKey;
   HKEY key = nullptr;
   if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS) return L"";
   wchar_t text[MAX_PATH] = {};
@@ -129,7 +130,9 @@ TEST_F(ComServer, Regsvr32RegistersEverythingAndRemovalLeavesOnlyTheKeptKeys) {
   EXPECT_EQ(L"", RegisteredTypeLibraryPath());
   EXPECT_FALSE(registry.HasKey(HKEY_CLASSES_ROOT, kInterfaceKey));
   if (wow64) {
-    for (const RegistryPlace& key : OwnedKeys()) EXPECT_FALSE(registry64.HasKey(key.root, key.path)) << AsciiText(key.path);
+    for (const RegistryPlace& key : OwnedKeys()) {
+      EXPECT_FALSE(registry64.HasKey(key.root, key.path)) << AsciiText(key.path);
+    }
     EXPECT_EQ("", registry64.DescribeValueAt(HKEY_LOCAL_MACHINE, ApprovalKeys()[1].path, kApprovalValueName));
     EXPECT_EQ(L"", RegisteredTypeLibraryPath(KEY_WOW64_64KEY));
   }
