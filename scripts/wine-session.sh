@@ -26,8 +26,6 @@ case "${3:-}" in
   *) echo "usage: wine-session.sh start <build-dir> [--with-32-bit]" >&2; exit 2 ;;
 esac
 prefix="$build/wineprefix"
-# What the prefix was made for: "64-bit" or "32-bit" (both halves).
-prefix_kind_file="$prefix/quorvel-prefix-kind"
 state="$build/wine-session"
 mkdir -p "$state"
 
@@ -84,15 +82,12 @@ make_prefix() {
     # The prefix gets its 32-bit half then, only slower to make.
     wineboot_init
   fi
-  if [ -f "$prefix/system.reg" ]; then
-    if [ $with_32bit = 1 ]; then echo 32-bit; else echo 64-bit; fi >"$prefix_kind_file"
-  fi
 }
 
 # A prefix asked for with its 32-bit half but made without it (for 64-bit
 # programs, or before wine32 could run here), while 32-bit programs now run.
 lacks_32bit_half() {
-  [ $with_32bit = 1 ] && [ -f "$prefix/system.reg" ] && [ "$(cat "$prefix_kind_file" 2>/dev/null)" != 32-bit ] &&
+  [ $with_32bit = 1 ] && [ -f "$prefix/system.reg" ] && [ ! -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ] &&
     [ -e "$wine32_loader" ] && [ "$(i386_programs)" != none ]
 }
 
@@ -114,9 +109,9 @@ start() {
   fi
   if [ ! -f "$prefix/system.reg" ]; then make_prefix; fi
   if ! serve_prefix; then
-    # A prefix made before wine32 was installed fails every program from then
-    # on ("could not load kernel32.dll"), and wineboot -u does not mend it:
-    # make it anew.
+    # A prefix that no longer starts any program (seen with one made while
+    # wine32 was installed but could not run: "could not load kernel32.dll"),
+    # which wineboot -u does not mend: make it anew.
     echo "wine-session: the Wine prefix $prefix does not start; making it anew" >&2
     wineserver -k </dev/null >/dev/null 2>&1 9>&- || true
     rm -rf "$prefix"
