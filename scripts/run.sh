@@ -21,12 +21,14 @@ fi
 # Resolved before anything changes the working folder.
 if [ $# -gt 0 ]; then set -- "$(realpath "$1")" "${@:2}"; fi
 
-"$root/scripts/install-deps.sh"
+# 64-bit programs only: the demonstration needs no wine32 and no emulation.
+"$root/scripts/install-deps.sh" --64-bit-only
 echo "== building quorvel.dll and folder-host.exe (build/windows)"
 "$root/scripts/build.sh" windows quorvel folder_host
 
 # A prefix of the demonstration's own, made afresh: nothing registered in it
-# before, and nothing shared with the test runs.
+# before, and nothing shared with the test runs. Made for 64-bit programs
+# alone, so quickly even where wine32 is installed.
 demo="$build_root/demo"
 if [ -d "$demo" ]; then "$root/scripts/wine-session.sh" stop "$demo"; fi
 rm -rf "$demo"

@@ -8,6 +8,8 @@
 # loader works in every case.
 wine64_loader=/usr/lib/wine/wine64
 [ -x "$wine64_loader" ] || wine64_loader=$(command -v wine64 || command -v wine)
+# Wine's 32-bit loader, which wine32 installs beside the 64-bit one.
+wine32_loader="$(dirname "$(readlink -f "$wine64_loader")")/wine"
 
 # wine64_program PROGRAM ARG...: a Windows program (the platform's own by
 # name, such as reg, regsvr32, winepath, wineboot, or an .exe by path), 64-bit.
@@ -22,7 +24,32 @@ wine32_program() {
   "$wine64_loader" "C:\\windows\\syswow64\\$name.exe" "$@"
 }
 
-# Whether the prefix of the current environment runs 32-bit programs: wine32
-# must be installed, which install-deps.sh does only where the kernel runs
-# 32-bit code.
-wine_runs_32bit() { wine32_program cmd /c exit </dev/null >/dev/null 2>&1; }
+# Whether the prefix of the current environment runs 32-bit programs: i386
+# Linux programs run, wine32 is installed (install-deps.sh does both), and the
+# prefix has its 32-bit half (wine-session.sh start --with-32-bit). Looked up
+# rather than tried: under emulation a 32-bit program takes about a minute.
+wine_runs_32bit() {
+  [ -x "$wine32_loader" ] &&
+    [ -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] && [ "$(i386_programs)" != none ]
+}
+
+# How this machine runs i386 Linux programs, and so wine32: "native" (the
+# kernel itself), "emulated" (binfmt_misc hands them to an emulator such as
+# qemu-i386-static, some tens of times slower) or "none".
+i386_programs() {
+  if [ ! -e /lib/ld-linux.so.2 ] || ! /lib/ld-linux.so.2 --help >/dev/null 2>&1; then
+    echo none
+    return
+  fi
+  local entry
+  for entry in /proc/sys/fs/binfmt_misc/*; do
+    [ -f "$entry" ] || continue
+    # An enabled entry for the ELF header of i386 programs (machine 3).
+    if grep -qx enabled "$entry" 2>/dev/null && grep -qx 'offset 0' "$entry" &&
+       grep -qE '^magic 7f454c4601[0-9a-f]*0300$' "$entry"; then
+      echo emulated
+      return
+    fi
+  done
+  echo native
+}

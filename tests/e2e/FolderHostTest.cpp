@@ -12,6 +12,7 @@
 #include "QuorvelVersion.h"
 #include "platform/ScopedHandles.h"
 #include "platform/WinApi.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/WinePath.h"
 
@@ -59,7 +60,8 @@ RunResult RunProgram(std::wstring commandLine, const CTempFolder& scratch) {
     }
     CScopedFileHandle processHandle(process.hProcess);
     CScopedFileHandle threadHandle(process.hThread);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 60000)) << CTempFolder::Narrow(commandLine);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, kChildProcessLimitMs))
+        << CTempFolder::Narrow(commandLine);
     GetExitCodeProcess(process.hProcess, &result.exitCode);
   }
   std::string out = ReadAll(outPath);

@@ -70,21 +70,44 @@ bool TypeLibraryIsRegistered() {
   return SUCCEEDED(LoadRegTypeLib(LIBID_QuorvelLib, 1, 0, 0, library.Receive()));
 }
 
-std::wstring RegisteredTypeLibraryPath() {
-  wchar_t path[MAX_PATH] = {};
-  LONG size = sizeof(path);
-  const std::wstring key = std::wstring(L"TypeLib\\{3F8E1A7C-5D2B-4C69-9E04-B7A1C3D5E2F8}\\1.0\\0\\") + kTypeLibPlatformKey;
-  if (RegQueryValueW(HKEY_CLASSES_ROOT, key.c_str(), path, &size) != ERROR_SUCCESS) {
-    return L"";
-  }
-  return path;
+// The path under the type library's key for this build's system kind, as
+// the registry view `view` (0: the process's own) shows it.
+std::wstring RegisteredTypeLibraryPath(REGSAM view = 0) {
+  const std::wstring path =
+      std::wstring(L"TypeLib\\{3F8E1A7C-5D2B-4C69-9E04-B7A1C3D5E2F8}\\1.0\\0\\") + kTypeLibPlatformKey;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS) return L"";
+  wchar_t text[MAX_PATH] = {};
+  DWORD size = sizeof(text) - sizeof(wchar_t);
+  const LONG error = RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
+  RegCloseKey(key);
+  return error == ERROR_SUCCESS ? text : L"";
 }
+
+// A 32-bit test program on 64-bit Windows (WoW64), where the 64-bit
+// registry view is the other one.
+bool RunsUnderWow64() {
+  BOOL wow64 = FALSE;
+  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+constexpr char16_t kInterfaceKey[] = u"Interface\\{C4D6E8F0-1A3B-4D5E-8F71-2B4C6D8E0A93}";
 
 TEST_F(ComServer, Regsvr32RegistersEverythingAndRemovalLeavesOnlyTheKeptKeys) {
   CRealRegistryView registry;
   ASSERT_EQ(0u, Regsvr32(L"/s", QUORVEL_DLL_PATH));
   ExpectRegistered(registry, Narrow(QUORVEL_DLL_PATH));
   EXPECT_EQ(std::wstring(QUORVEL_DLL_PATH), RegisteredTypeLibraryPath());
+  EXPECT_TRUE(registry.HasKey(HKEY_CLASSES_ROOT, kInterfaceKey));
+  // The platform's 32-bit regsvr32 on 64-bit Windows: what 64-bit programs
+  // see of it. (The prefix holds no registration of the 64-bit build.)
+  CRealRegistryView registry64(KEY_WOW64_64KEY);
+  const bool wow64 = RunsUnderWow64();
+  if (wow64) {
+    Expect32BitRegistrationSeenFrom64BitView(registry, registry64);
+    // The type library's key is shared, with an entry per system kind.
+    EXPECT_EQ(std::wstring(QUORVEL_DLL_PATH), RegisteredTypeLibraryPath(KEY_WOW64_64KEY));
+  }
 
   // The registered type library describes the class and its dual interface.
   CScopedComPtr<ITypeLib> library;
@@ -105,6 +128,14 @@ TEST_F(ComServer, Regsvr32RegistersEverythingAndRemovalLeavesOnlyTheKeptKeys) {
   ExpectRemoved(registry);
   EXPECT_FALSE(TypeLibraryIsRegistered());
   EXPECT_EQ(L"", RegisteredTypeLibraryPath());
+  EXPECT_FALSE(registry.HasKey(HKEY_CLASSES_ROOT, kInterfaceKey));
+  if (wow64) {
+    for (const RegistryPlace& key : OwnedKeys()) {
+      EXPECT_FALSE(registry64.HasKey(key.root, key.path)) << AsciiText(key.path);
+    }
+    EXPECT_EQ("", registry64.DescribeValueAt(HKEY_LOCAL_MACHINE, ApprovalKeys()[1].path, kApprovalValueName));
+    EXPECT_EQ(L"", RegisteredTypeLibraryPath(KEY_WOW64_64KEY));
+  }
 
   // Removing what is not registered: the type library step fails and says so.
   EXPECT_NE(0u, Regsvr32(L"/u /s", QUORVEL_DLL_PATH));

@@ -88,9 +88,33 @@ TEST(InstalledSetup, RegistrationTableOfQuorvelDllIn64BitView) {
   }
 }
 
+// The 32-bit registry view as 64-bit Windows shows it to 32-bit programs:
+// its shared keys are the 64-bit view's own, the others redirected. Composed
+// here because Wine answers a 64-bit program's KEY_WOW64_32KEY with the
+// redirected part of HKEY_CLASSES_ROOT alone. (The 32-bit hosts of the test
+// see the view itself.)
+class C32BitViewOfWindows : public IRegistryView {
+ public:
+  std::vector<std::string> DumpSubtree(HKEY root, const std::u16string& path) override {
+    return ViewOf(root, path).DumpSubtree(root, path);
+  }
+  std::string DescribeValueAt(HKEY root, const std::u16string& path, const std::u16string& name) override {
+    return ViewOf(root, path).DescribeValueAt(root, path, name);
+  }
+  bool HasKey(HKEY root, const std::u16string& path) override { return ViewOf(root, path).HasKey(root, path); }
+
+ private:
+  IRegistryView& ViewOf(HKEY root, const std::u16string& path) {
+    return SharedBetweenViews({root, path.c_str()}) ? m_shared : m_redirected;
+  }
+
+  CRealRegistryView m_shared{KEY_WOW64_64KEY};
+  CRealRegistryView m_redirected{KEY_WOW64_32KEY};
+};
+
 TEST(InstalledSetup, RegistrationTableOfQuorvel32DllIn32BitView) {
   if (!With32()) GTEST_SKIP() << "quorvel32.dll is not part of this installation";
-  CRealRegistryView view(KEY_WOW64_32KEY);
+  C32BitViewOfWindows view;
   if (ExpectInstalled()) {
     ExpectRegistered(view, Folder() + "\\quorvel32.dll");
   } else {

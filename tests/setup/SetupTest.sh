@@ -12,9 +12,16 @@
 #      registration never removes;
 #   5. a setup whose DLL cannot be registered fails with exit code 2 and
 #      leaves nothing behind.
-# Where this Wine runs no 32-bit programs (the setup program itself is one),
-# the same script built as a 64-bit program, with quorvel.dll alone, is
-# tested instead, and the test says so.
+# Two ways to run it:
+#   without --session: the same script built as a 64-bit program, with
+#     quorvel.dll alone, in a fresh prefix of its own made for 64-bit programs
+#     (the 64-bit build's test);
+#   --session BUILD: the shipped program (a 32-bit program, both DLLs) in that
+#     build's Wine session, whose prefix has its 32-bit half (the 32-bit
+#     build's test); a 32-bit host also reaches the view through the site with
+#     no window and through the window. Where 32-bit programs run under
+#     emulation, steps 3b and 5 are left to the 64-bit build's test of the same
+#     script, and the test says so.
 set -euo pipefail
 
 while [ $# -gt 0 ]; do
@@ -29,6 +36,7 @@ while [ $# -gt 0 ]; do
     --hold) hold_exe=$2 ;;
     --host64) host64=$2 ;;
     --host32) host32=$2 ;;
+    --session) session_build=$2 ;;
     *) echo "SetupTest.sh: unknown option $1" >&2; exit 2 ;;
   esac
   shift 2
@@ -41,31 +49,49 @@ check() {
   echo "FAILED: $*" >&2
   failed=1
 }
-session() { "$source_dir/scripts/wine-session.sh" "$@" "$work"; }
-
-# A fresh prefix of the test's own.
-if [ -d "$work" ]; then session stop; fi
-rm -rf "$work"
-mkdir -p "$work"
-trap 'session stop' EXIT
-session start
+session_build=${session_build:-}
+emulated=0
+if [ -z "$session_build" ]; then
+  # A fresh prefix of the test's own.
+  session() { "$source_dir/scripts/wine-session.sh" "$@" "$work"; }
+  if [ -d "$work" ]; then session stop; fi
+  rm -rf "$work"
+  mkdir -p "$work"
+  trap 'session stop' EXIT
+  session start
+else
+  # The build's prefix, shared with its other tests and left running.
+  session() { "$source_dir/scripts/wine-session.sh" "$1" "$session_build" "${@:2}"; }
+  rm -rf "$work"
+  mkdir -p "$work"
+  session start --with-32-bit
+fi
 export $(session env | xargs)
 export WINEDLLOVERRIDES="mscoree,mshtml="
 drive_c="$WINEPREFIX/drive_c"
 folder_w='C:\Program Files\Quorvel'
 folder="$drive_c/Program Files/Quorvel"
 
-if wine_runs_32bit; then
+if [ -n "$session_build" ]; then
   with32=1
-  [ -f "$host32" ] || { echo "FAILED: no $host32: build the windows32 build (scripts/build.sh all)" >&2; exit 1; }
-  echo "== testing $(basename "$setup") (32-bit program, both DLLs)"
+  if ! wine_runs_32bit; then
+    echo "FAILED: the prefix $WINEPREFIX runs no 32-bit programs (see scripts/install-deps.sh)" >&2
+    exit 1
+  fi
+  for program in "$setup" "$refusing" "$check_exe" "$hold_exe" "$host64" "$host32"; do
+    [ -f "$program" ] || { echo "FAILED: no $program: build both Windows builds (scripts/build.sh all)" >&2; exit 1; }
+  done
+  [ "$(i386_programs)" = emulated ] && emulated=1
+  echo "== testing $(basename "$setup") (32-bit program, both DLLs)$([ $emulated = 1 ] && echo ', 32-bit programs under emulation')"
 else
   with32=0
   setup=$setup_x64
   refusing=$refusing_x64
-  echo "== this Wine runs no 32-bit programs: testing the same setup script built as a 64-bit program,"
-  echo "   which installs quorvel.dll alone; quorvel32.dll and the 32-bit view are not tested here"
+  echo "== testing the setup script built as a 64-bit program, which installs quorvel.dll alone, in a prefix"
+  echo "   for 64-bit programs; the shipped 32-bit program and quorvel32.dll: windows32.Setup.ShippedProgram"
 fi
+# Under emulation a 32-bit program takes about a minute: each step says how long it took.
+step() { echo "== $* (at ${SECONDS} s)"; }
 
 run_check() {
   local expect=$1 output
@@ -97,16 +123,19 @@ sample="$work/sample"
 mkdir -p "$sample"
 for name in a.txt b.TXT c.doc; do echo "$name" >"$sample/$name"; done
 sample_w=$(wine64_program winepath -w "$sample")
+# use_host HOST DLL ROUTE [OPTION...]: the view must be reached by ROUTE
+# (folder-host's view-route line) with the host's OPTIONs.
 use_host() {
-  local host=$1 dll=$2 out="$work/host.out"
-  if ! wine64_program "$host" "$sample_w" a.txt >"$out" 2>&1 </dev/null; then
+  local host=$1 dll=$2 route=$3 out="$work/host.out"
+  shift 3
+  if ! wine64_program "$host" "$@" "$sample_w" a.txt >"$out" 2>&1 </dev/null; then
     cat "$out"
-    check "$(basename "$host") ($dll) failed"
+    check "$(basename "$host") $* ($dll) failed"
     return
   fi
   for line in "server: $folder_w\\$dll" "menu-item: Select All .txt Files" "selected: a.txt" "selected: b.TXT" \
-              "unselected: c.doc"; do
-    grep -qxF -- "$line" "$out" || check "$dll: no line \"$line\" in the host's report"
+              "unselected: c.doc" "view-route: $route"; do
+    grep -qxF -- "$line" "$out" || check "$dll $*: no line \"$line\" in the host's report"
   done
 }
 
@@ -115,9 +144,14 @@ use_host() {
 # the first snapshot.
 wine64_program "$host64" "$sample_w" a.txt >/dev/null 2>&1 </dev/null || true
 wine64_program wineboot -r </dev/null >/dev/null 2>&1 || true
+if [ -n "$session_build" ]; then
+  # The prefix is shared: nothing of an earlier registration may be left.
+  run_check removed
+  [ $failed -eq 0 ] || { echo "FAILED: the prefix $WINEPREFIX holds an earlier installation or registration" >&2; exit 1; }
+fi
 snapshot before
 
-echo "== 1. silent install"
+step "1. silent install"
 status=0
 wine64_program "$setup" /S </dev/null >/dev/null 2>&1 || status=$?
 [ $status -eq 0 ] || check "the setup exited with $status"
@@ -127,11 +161,15 @@ actual_files=$(ls "$folder" 2>/dev/null | LC_ALL=C sort | paste -sd ' ')
 [ "$actual_files" = "$expected_files" ] || check "the folder holds \"$actual_files\", not \"$expected_files\""
 run_check installed
 
-echo "== 2. hosts of each bitness use the installed handler"
-use_host "$host64" quorvel.dll
-[ $with32 = 1 ] && use_host "$host32" quorvel32.dll
+step "2. hosts of each bitness use the installed handler"
+use_host "$host64" quorvel.dll view
+if [ $with32 = 1 ]; then
+  # The 32-bit host through the site with no window, and through the window alone.
+  use_host "$host32" quorvel32.dll view --no-window
+  use_host "$host32" quorvel32.dll window --site none
+fi
 
-echo "== 3. a second run repairs in place"
+step "3. a second run repairs in place"
 status=0
 wine64_program "$setup" /S </dev/null >/dev/null 2>&1 || status=$?
 [ $status -eq 0 ] || check "the second run exited with $status"
@@ -141,9 +179,15 @@ entries=$(wine64_program reg query 'HKLM\Software\Microsoft\Windows\CurrentVersi
           tr -d '\r' | grep -ci 'quorvel' || true)
 [ "$entries" = 1 ] || check "$entries installed-programs entries instead of one"
 run_check installed
-use_host "$host64" quorvel.dll
+use_host "$host64" quorvel.dll view
+# (Under emulation the 32-bit host's minute is spent once, after the install.)
+[ $with32 = 1 ] && [ $emulated = 0 ] && use_host "$host32" quorvel32.dll view
 
-echo "== 3b. a run while a program keeps quorvel.dll loaded"
+if [ $emulated = 1 ]; then
+  echo "== 3b. NOT RUN under emulation: a run while a program keeps quorvel.dll loaded (the same script's"
+  echo "   64-bit build runs it in windows.Setup.InstallUpgradeUninstall)"
+else
+step "3b. a run while a program keeps quorvel.dll loaded"
 # The DLL in use is replaced at the next restart, and the setup says so with
 # exit code 3010 (Wine hands the shell its low 8 bits: 194).
 ready="$work/held.ready"
@@ -165,9 +209,10 @@ wine64_program wineboot -r </dev/null >/dev/null 2>&1 || check "wineboot -r fail
 actual_files=$(ls "$folder" 2>/dev/null | LC_ALL=C sort | paste -sd ' ')
 [ "$actual_files" = "$expected_files" ] || check "after the restart the folder holds \"$actual_files\""
 run_check installed
-use_host "$host64" quorvel.dll
+use_host "$host64" quorvel.dll view
+fi
 
-echo "== 4. the entry's quiet uninstall command"
+step "4. the entry's quiet uninstall command"
 quiet=$(wine64_program reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quorvel' \
           /v QuietUninstallString 2>/dev/null | tr -d '\r' | sed -n 's/^ *QuietUninstallString *REG_SZ *//p')
 uninstaller=$(printf '%s' "$quiet" | sed -n 's/^"\([^"]*\)" \/S$/\1/p')
@@ -176,8 +221,10 @@ status=0
 wine64_program "$uninstaller" /S </dev/null >/dev/null 2>&1 || status=$?
 [ $status -eq 0 ] || check "the uninstaller exited with $status"
 # The uninstaller hands over to its copy in the temporary folder, which does
-# the work and ends on its own.
-for _ in $(seq 1 60); do
+# the work and ends on its own (within 30 s; under emulation up to half an hour on a busy machine).
+rounds=60
+[ $emulated = 1 ] && rounds=3600
+for _ in $(seq 1 $rounds); do
   [ ! -e "$folder" ] && ! wine64_program reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quorvel' \
     >/dev/null 2>&1 && break
   sleep 0.5
@@ -193,6 +240,9 @@ shared='^\[HKEY_LOCAL_MACHINE\\Software\\(Wow6432Node\\)?Classes\\(AppID|CLSID|\
 shared+='|^\[HKEY_LOCAL_MACHINE\\Software\\(Wow6432Node\\)?Microsoft\\Windows\\CurrentVersion\\Shell Extensions(\\Approved)?\]$'
 shared+='|^\[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node(\\Microsoft(\\Windows(\\CurrentVersion)?)?)?\]$'
 pending='^"PendingFileRenameOperations"=hex\(7\):|^\[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Session Manager\]$'
+# Wine's record of each start of its desktop, which a prefix shared with other
+# tests may see again meanwhile.
+pending+='|^\[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Video\\\{[-0-9a-f]+\}(\\0000)?\]$|^"GraphicsDriver"="winex11\.drv"$'
 for hive in HKLM HKCU; do
   changes=$(diff "$work/before-$hive.txt" "$work/after-$hive.txt" | grep '^[<>]' | sed 's/^[<>] //' |
             grep -vE "$shared" | grep -vE "$pending" | grep -v '^$' || true)
@@ -208,12 +258,17 @@ if [ -n "$changes" ]; then
   check "the files of drive C: differ from before the install"
 fi
 
-echo "== 5. a DLL that cannot be registered"
+if [ $emulated = 1 ]; then
+  echo "== 5. NOT RUN under emulation: a DLL that cannot be registered (the same script's 64-bit build"
+  echo "   runs it in windows.Setup.InstallUpgradeUninstall)"
+else
+step "5. a DLL that cannot be registered"
 status=0
 wine64_program "$refusing" /S </dev/null >/dev/null 2>&1 || status=$?
 [ $status -eq 2 ] || check "the setup with a DLL that cannot be registered exited with $status, not 2"
 [ ! -e "$folder" ] || check "the failed setup left $(ls "$folder" | paste -sd ' ')"
 run_check removed
+fi
 
-if [ $failed -eq 0 ]; then echo "== the setup program installs, repairs, and uninstalls cleanly"; fi
+if [ $failed -eq 0 ]; then echo "== the setup program installs, repairs, and uninstalls cleanly (${SECONDS} s)"; fi
 exit $failed

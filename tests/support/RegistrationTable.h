@@ -132,6 +132,38 @@ inline void ExpectRegistered(IRegistryView& view, const std::string& modulePath)
   for (const RegistryPlace& key : KeptKeys()) EXPECT_TRUE(view.HasKey(key.root, key.path)) << AsciiText(key.path);
 }
 
+// How 64-bit Windows (7 and later) keeps a key in its two registry views,
+// after Microsoft's "Registry Keys Affected by WOW64": HKEY_CLASSES_ROOT is
+// one key for both views but for its redirected subkeys CLSID and Interface
+// (and others the scripts do not touch); HKEY_LOCAL_MACHINE\Software is
+// redirected, a 32-bit program's Software\X being Software\Wow6432Node\X.
+inline bool SharedBetweenViews(const RegistryPlace& key) {
+  if (key.root != HKEY_CLASSES_ROOT) return false;
+  const std::u16string path = key.path;
+  std::string first = AsciiText(path.substr(0, path.find(u'\\')));
+  for (char& c : first) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+  return first != "clsid" && first != "interface";
+}
+
+// After scripts 101 and 103 were applied by a 32-bit program on 64-bit
+// Windows, and nothing of the component in the 64-bit view before: the
+// 64-bit view holds the shared keys exactly as the 32-bit view does, none of
+// the redirected ones, and the approval in the 32-bit programs' list alone
+// (the script's native path is that list for a 32-bit program).
+inline void Expect32BitRegistrationSeenFrom64BitView(IRegistryView& view32, IRegistryView& view64) {
+  for (const RegistryPlace& key : OwnedKeys()) {
+    if (SharedBetweenViews(key)) {
+      EXPECT_EQ(view32.DumpSubtree(key.root, key.path), view64.DumpSubtree(key.root, key.path)) << AsciiText(key.path);
+    } else {
+      EXPECT_FALSE(view64.HasKey(key.root, key.path)) << AsciiText(key.path) << " is redirected";
+    }
+  }
+  const std::vector<RegistryPlace> approvals = ApprovalKeys();
+  EXPECT_EQ("", view64.DescribeValueAt(approvals[0].root, approvals[0].path, kApprovalValueName));
+  EXPECT_EQ(view32.DescribeValueAt(approvals[1].root, approvals[1].path, kApprovalValueName),
+            view64.DescribeValueAt(approvals[1].root, approvals[1].path, kApprovalValueName));
+}
+
 // After both scripts were removed: the owned keys and the approvals are gone,
 // the NoRemove keys stay.
 inline void ExpectRemoved(IRegistryView& view) {
