@@ -15,8 +15,10 @@
 #      package steps taken back, the classic handler still registered;
 #   4. as Windows 11 with a package signed by a release certificate: no
 #      certificate is trusted or removed.
-# Where this Wine runs no 32-bit programs, the setup script built as a 64-bit
-# program is tested, as in SetupTest.sh.
+# Steps 1 and 2 run the shipped setup program (32-bit: it must reach the
+# 64-bit system folder); 3 and 4, the same script built as a 64-bit program,
+# which is quicker where 32-bit programs run emulated. Where this Wine runs no
+# 32-bit programs, every step runs the 64-bit one, as in SetupTest.sh.
 set -euo pipefail
 
 while [ $# -gt 0 ]; do
@@ -161,7 +163,7 @@ expect_runs "the uninstall on Windows 11" "$remove" "$distrust"
 
 date +"%T"
 echo "== 3. Windows 11, provisioning fails: the classic handler stays, exit code 2"
-QUORVEL_STAND_IN_FAIL="Add-AppxProvisionedPackage" install "$setup" 2
+QUORVEL_STAND_IN_FAIL="Add-AppxProvisionedPackage" install "$setup_x64" 2
 expect_runs "the failed install" "$remove" "$trust" "$add" "$remove" "$distrust"
 has_key "$menu_key" 64 || check "after the failed package step the classic menu key is gone"
 has_key "$class_key" 64 || check "after the failed package step the classic class is not registered"
