@@ -104,6 +104,12 @@ Var SparsePackageFailed  ; "yes" once a package step of the install failed
       Push `"$SYSDIR\certutil.exe" -delstore TrustedPeople ${PACKAGE_DEV_CERT_THUMBPRINT}`
       Call ${PREFIX}SparsePackage_Run
       Pop $0
+      ; A certificate no longer trusted (taken back after a failed install,
+      ; or removed by an administrator) is no failure: certutil's exit code
+      ; is then CRYPT_E_NOT_FOUND (0x80092004).
+      ${If} $0 == "failed (-2146885628)"
+        StrCpy $0 "ok"
+      ${EndIf}
       ${If} $0 != "ok"
       ${AndIf} $1 == "ok"
         StrCpy $1 "removing the development certificate's trust $0"

@@ -1,8 +1,8 @@
 // A stand-in for a program the setup runs (powershell.exe, certutil.exe),
 // put in its place in a test prefix: it appends one line to the file named by
 // QUORVEL_STAND_IN_RECORD, "<its file name>|<its arguments as passed>", and
-// exits with code 0, or with 1 where the line holds the text of
-// QUORVEL_STAND_IN_FAIL (a step made to fail).
+// exits with code 0, or where the line holds the text of QUORVEL_STAND_IN_FAIL
+// (a step made to fail) with the code QUORVEL_STAND_IN_EXIT (1 if unset).
 #include <cwchar>
 #include <string>
 
@@ -50,5 +50,7 @@ int wmain() {
   if (!WriteFile(file.Get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr)) return 3;
 
   std::wstring failing = Variable(L"QUORVEL_STAND_IN_FAIL");
-  return !failing.empty() && line.find(failing) != std::wstring::npos ? 1 : 0;
+  if (failing.empty() || line.find(failing) == std::wstring::npos) return 0;
+  std::wstring code = Variable(L"QUORVEL_STAND_IN_EXIT");
+  return code.empty() ? 1 : static_cast<int>(std::wcstol(code.c_str(), nullptr, 10));
 }
