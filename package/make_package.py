@@ -51,7 +51,7 @@ def run(arguments, **options):
 
 def check_osslsigncode():
     hint = ("the Windows 11 package is signed with osslsigncode %d.%d or later (Debian 12 has only 2.5); "
-            "see the README, section \"The Windows 11 package\"" % OSSLSIGNCODE_MINIMUM)
+            "see the README, section \"Signing with a real certificate\"" % OSSLSIGNCODE_MINIMUM)
     try:
         result = subprocess.run(["osslsigncode", "--version"], capture_output=True, text=True)
     except FileNotFoundError:
