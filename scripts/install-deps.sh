@@ -36,8 +36,13 @@ packages=(
   xvfb xauth x11-apps xdotool imagemagick
   googletest
   clang-14 libclang-rt-14-dev
-  python3
+  python3 openssl
 )
+
+# Not installed here: osslsigncode 2.7 or later, which signs the Windows 11
+# package. Debian 12 has only 2.5, which cannot, and installing it would
+# replace a newer one; the package's build says when it is missing or too old
+# (README, "Signing with a real certificate", says where to get it).
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 

@@ -61,6 +61,9 @@ Var Upgrade        ; "yes" when an earlier installation is being replaced
 Var Failed         ; "yes" once a step has failed
 Var PerUser        ; "yes" for the installation of the current user alone
 
+; Windows 11's first-level context menu (the signed package).
+!include "${__FILEDIR__}\SparsePackage.nsh"
+
 ; The uninstall entry and the program files live in the machine's own
 ; bitness: the 64-bit registry view and Program Files on 64-bit Windows.
 !macro UseNativeView
@@ -193,6 +196,10 @@ Section "Quorvel"
     ${EndIf}
   ${EndIf}
 
+  ${If} $Failed == "no"
+    !insertmacro SparsePackage_Install
+  ${EndIf}
+
   ; The shell rereads its handlers. (Not through Library.nsh's own notice:
   ; its plugin call after each registration would hide a failure.)
   ${NotifyShell_AssocChanged}
@@ -203,10 +210,12 @@ Section "Quorvel"
     SetErrorLevel 2
     Abort
   ${EndIf}
+  !insertmacro SparsePackage_ReportFailure
 SectionEnd
 
 Function .onInstSuccess
   ${If} ${RebootFlag}
+  ${AndIf} $SparsePackageFailed != "yes"
     SetErrorLevel 3010
     MessageBox MB_YESNO|MB_ICONINFORMATION \
       "${PRODUCT} is in use (Explorer keeps it loaded). The new version takes its place when Windows restarts.$\n$\nRestart now?" \
@@ -236,6 +245,7 @@ Section "Uninstall"
     Call un.UninstallForCurrentUser
     Return
   ${EndIf}
+  !insertmacro SparsePackage_Uninstall
   ${If} ${FileExists} "$INSTDIR\quorvel32.dll"
     ClearErrors
     !insertmacro UnInstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "$INSTDIR\quorvel32.dll"
