@@ -39,4 +39,4 @@ add_test(NAME ${QUORVEL_BUILD_NAME}.Setup.Windows11Package
                  --package "${QUORVEL_PACKAGE}" --dev-cert "${QUORVEL_PACKAGE_DEV_CERT}"
                  --stand-in "$<TARGET_FILE:recording_stand_in>")
 # A prefix of its own: no lock on the build's prefix needed.
-set_tests_properties(${QUORVEL_BUILD_NAME}.Setup.Windows11Package PROPERTIES TIMEOUT 2700)
+set_tests_properties(${QUORVEL_BUILD_NAME}.Setup.Windows11Package PROPERTIES TIMEOUT 1500)
