@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Writes the package's logo (a PNG) from the menu's picture, each pixel made
-a SCALE x SCALE square and the menu face ('.') transparent.
+a SCALE x SCALE square and the menu face colour (the first palette entry)
+transparent, as in the command's icon (tools/make_menu_icon.py).
 
     make_logo.py MenuBitmap.txt OUT.png
 """
@@ -13,7 +14,6 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import make_menu_bitmap  # noqa: E402
 
 SCALE = 4
-TRANSPARENT = "."
 
 
 def chunk(kind, data):
@@ -22,13 +22,14 @@ def chunk(kind, data):
 
 def png_bytes(palette, rows):
     colours = dict(palette)
+    transparent = palette[0][0]
     width, height = len(rows[0]) * SCALE, len(rows) * SCALE
     raw = bytearray()
     for row in rows:
         line = bytearray()
         for key in row:
             r, g, b = colours[key]
-            line += bytes((r, g, b, 0 if key == TRANSPARENT else 255)) * SCALE
+            line += bytes((r, g, b, 0 if key == transparent else 255)) * SCALE
         raw += (b"\x00" + bytes(line)) * SCALE
     header = struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)  # 8-bit RGBA
     return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(bytes(raw), 9))

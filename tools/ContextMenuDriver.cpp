@@ -2,6 +2,7 @@
 
 #include "platform/ScopedComPtr.h"
 #include "platform/ScopedHandles.h"
+#include "tools/GivenSite.h"
 
 namespace quorvel {
 
@@ -31,27 +32,6 @@ void ReadInsertedItem(HMENU menu, RightClickReport* report) {
     report->bitmapHeight = bitmap.bmHeight;
   }
 }
-
-// The site given to a handler, taken back (SetSite(NULL)) when the
-// right-click ends, however it ends.
-class CGivenSite {
- public:
-  CGivenSite() = default;
-  CGivenSite(const CGivenSite&) = delete;
-  CGivenSite& operator=(const CGivenSite&) = delete;
-  ~CGivenSite() {
-    if (m_handler) m_handler->SetSite(nullptr);
-  }
-
-  HRESULT Give(IShellExtInit* handler, IUnknown* site) {
-    const HRESULT result = handler->QueryInterface(IID_IObjectWithSite, m_handler.ReceiveVoid());
-    if (FAILED(result)) return result;
-    return m_handler->SetSite(site);
-  }
-
- private:
-  CScopedComPtr<IObjectWithSite> m_handler;
-};
 
 std::wstring ViewRoute(const CFolderViewSite* site, bool passWindow) {
   if (site != nullptr && site->HandedOutBrowser()) return L"browser";

@@ -3,6 +3,7 @@
 #include "platform/TaskMemory.h"
 #include "platform/ScopedComPtr.h"
 #include "platform/ScopedHandles.h"
+#include "tools/GivenSite.h"
 
 namespace quorvel {
 
@@ -21,30 +22,6 @@ HRESULT TakeText(Call&& call, std::wstring* out) {
   if (SUCCEEDED(result) && text) *out = text.Get();
   return result;
 }
-
-// The site given to the command, taken back (SetSite(NULL)) when the
-// right-click ends, however it ends.
-class CGivenSite {
- public:
-  CGivenSite() = default;
-  CGivenSite(const CGivenSite&) = delete;
-  CGivenSite& operator=(const CGivenSite&) = delete;
-  ~CGivenSite() {
-    if (m_command) m_command->SetSite(nullptr);
-  }
-
-  HRESULT Give(IExplorerCommand* command, IUnknown* site) {
-    const HRESULT result = command->QueryInterface(IID_IObjectWithSite, m_command.ReceiveVoid());
-    if (FAILED(result)) {
-      m_command.Detach();
-      return result;
-    }
-    return m_command->SetSite(site);
-  }
-
- private:
-  CScopedComPtr<IObjectWithSite> m_command;
-};
 
 }  // namespace
 
