@@ -271,15 +271,13 @@ for way in command surrogate; do
   echo "   icon:            $(command_facts command-icon)"
   echo "   invoked:         Invoke returned $(command_facts invoke), view route $(command_facts view-route)"
   [ "$(command_facts command-title)" = "$menu_item" ] || fail "the command's title should read \"$menu_item\""
-  if [ $way = command ]; then
-    echo "   selected:        $(command_facts selected | paste -sd ',' | sed 's/,/, /g')"
-    [ "$(command_facts selected | sort)" = "$(facts selected | sort)" ] ||
-      fail "the command should select what the classic handler selects"
-    echo "   the same entries as the classic handler, focus on $(command_facts focused)"
-  else
-    echo "   surrogate:       $(command_facts surrogate)"
-    echo "   (the selection made from the surrogate is not shown: Wine garbles the view's folder ID list on its way there)"
-  fi
+  [ $way = command ] || echo "   surrogate:       $(command_facts surrogate)"
+  echo "   selected:        $(command_facts selected | paste -sd ',' | sed 's/,/, /g')"
+  [ "$(command_facts selected | sort)" = "$(facts selected | sort)" ] ||
+    fail "the command should select what the classic handler selects"
+  [ "$(command_facts focused)" = "$(facts focused)" ] ||
+    fail "the command should leave the focus where the classic handler does"
+  echo "   the same entries as the classic handler, focus on $(command_facts focused)"
 done
 
 if [ -n "$png" ]; then

@@ -19,7 +19,7 @@ png=
 while [ $# -gt 0 ]; do
   case "$1" in
     --png) png=$(realpath -m "${2:?--png needs a file}"); shift 2 ;;
-    --preselect | --site) args+=("$1" "${2:?$1 needs a value}"); shift 2 ;;
+    --preselect | --site | --way) args+=("$1" "${2:?$1 needs a value}"); shift 2 ;;
     --no-window) args+=("$1"); shift ;;
     *) break ;;
   esac

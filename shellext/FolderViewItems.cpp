@@ -21,7 +21,28 @@ bool EqualIgnoringCase(const wchar_t* text, int32_t length, const CWideString& o
   return length == other.GetLength() && EqualPathText(AsUtf16(text), other.GetText(), length);
 }
 
-// The absolute ID list of the folder the view shows, or null.
+// The parsing name of the folder the view shows, or null. The shell item is
+// what the documentation offers; a view without it (Wine's) is asked for its
+// folder's own parsing name, the name of the empty ID list.
+CTaskMemory<wchar_t> ShownFolderName(IFolderView* view) {
+  CTaskMemory<wchar_t> name;
+  CScopedComPtr<IShellItem> item;
+  if (SUCCEEDED(item.Received(view->GetFolder(IID_IShellItem, item.ReceiveVoid()))) && item) {
+    name.Received(item->GetDisplayName(SIGDN_DESKTOPABSOLUTEPARSING, name.Receive()));
+    return name;
+  }
+  CScopedComPtr<IShellFolder> folder;
+  if (FAILED(folder.Received(view->GetFolder(IID_IShellFolder, folder.ReceiveVoid()))) || !folder) return name;
+  const SHITEMID empty = {};
+  STRRET text = {};
+  if (FAILED(folder->GetDisplayNameOf(reinterpret_cast<PCUITEMID_CHILD>(&empty), SHGDN_FORPARSING, &text))) {
+    return name;
+  }
+  name.Received(StrRetToStrW(&text, nullptr, name.Receive()));
+  return name;
+}
+
+// The absolute ID list of the folder the view shows, asked of the view, or null.
 CTaskMemory<ITEMIDLIST> ShownFolderIdList(IFolderView* view) {
   CTaskMemory<ITEMIDLIST> idList;
   CScopedComPtr<IPersistFolder2> shownFolder;
@@ -45,12 +66,11 @@ CTaskMemory<wchar_t> FileSystemPath(PCIDLIST_ABSOLUTE idList) {
 // search results carry paths of their own), the view's folder is asked.
 class CItemPaths {
  public:
-  explicit CItemPaths(IFolderView* view) : m_view(view), m_folderIdList(ShownFolderIdList(view)) {}
+  CItemPaths(IFolderView* view, const CShownFolder& shown) : m_view(view), m_folderIdList(shown.GetIdList()) {}
 
   CTaskMemory<wchar_t> PathOf(PCUITEMID_CHILD child) {
-    if (m_folderIdList) {
-      CTaskMemory<ITEMIDLIST> joined(reinterpret_cast<ITEMIDLIST*>(
-          ILCombine(reinterpret_cast<PCIDLIST_ABSOLUTE>(m_folderIdList.Get()), child)));
+    if (m_folderIdList != nullptr) {
+      CTaskMemory<ITEMIDLIST> joined(reinterpret_cast<ITEMIDLIST*>(ILCombine(m_folderIdList, child)));
       if (!joined) CFailure::ThrowOutOfMemory();
       CTaskMemory<wchar_t> path = FileSystemPath(reinterpret_cast<PCIDLIST_ABSOLUTE>(joined.Get()));
       if (path) return path;
@@ -73,20 +93,27 @@ class CItemPaths {
   }
 
   IFolderView* m_view;
-  CTaskMemory<ITEMIDLIST> m_folderIdList;
+  PCIDLIST_ABSOLUTE m_folderIdList;
   bool m_askedForFolder = false;
   CScopedComPtr<IShellFolder> m_shownFolder;
 };
 
 }  // namespace
 
-ViewedFolder CompareViewedFolder(IFolderView* view, const CWideString& folder) {
-  const CTaskMemory<ITEMIDLIST> idList = ShownFolderIdList(view);
-  if (!idList) return ViewedFolder::kNotFileSystem;
-  const CTaskMemory<wchar_t> path = FileSystemPath(reinterpret_cast<PCIDLIST_ABSOLUTE>(idList.Get()));
-  if (!path) return ViewedFolder::kNotFileSystem;
+CShownFolder::CShownFolder(IFolderView* view) {
+  const CTaskMemory<wchar_t> name = ShownFolderName(view);
+  if (name) {
+    m_idList.Received(SHParseDisplayName(name.Get(), nullptr, reinterpret_cast<PIDLIST_ABSOLUTE*>(m_idList.Receive()),
+                                         0, nullptr));
+  }
+  if (!m_idList) m_idList = ShownFolderIdList(view);
+  if (m_idList) m_path = FileSystemPath(GetIdList());
+}
+
+ViewedFolder CShownFolder::Compare(const CWideString& folder) const {
+  if (!m_path) return ViewedFolder::kNotFileSystem;
   // "C:\" ends in its backslash already; every other folder path does not.
-  CWideString shown(AsUtf16(path.Get()));
+  CWideString shown(AsUtf16(m_path.Get()));
   if (shown.IsEmpty() || shown.GetAt(shown.GetLength() - 1) != u'\\') shown += u'\\';
   return EqualIgnoringCase(AsWide(shown.GetText()), shown.GetLength(), folder) ? ViewedFolder::kSame
                                                                                 : ViewedFolder::kOther;
@@ -125,12 +152,12 @@ void CViewItemIdLists::Read(IFolderView* view) {
   }
 }
 
-void ReadViewItemsOfFolder(IFolderView* view, const CWideString& folder, CItemNameIndex* items,
-                           CViewItemIdLists* idLists) {
+void ReadViewItemsOfFolder(IFolderView* view, const CShownFolder& shown, const CWideString& folder,
+                           CItemNameIndex* items, CViewItemIdLists* idLists) {
   CViewItemIdLists own;
   CViewItemIdLists& read = idLists != nullptr ? *idLists : own;
   read.Read(view);
-  CItemPaths paths(view);
+  CItemPaths paths(view, shown);
   for (int index = 0; index < read.GetCount(); ++index) {
     const PCUITEMID_CHILD child = read.Get(index);
     if (child == nullptr) continue;

@@ -23,9 +23,28 @@ enum class ViewedFolder {
   kNotFileSystem,  // search results, a library, or a folder whose path is unknown
 };
 
-// How the folder the view shows relates to `folder` (a path ending in a
-// backslash), letter case ignored.
-ViewedFolder CompareViewedFolder(IFolderView* view, const CWideString& folder);
+// The folder a view shows, learnt once: its absolute ID list, made in this
+// process, and its file-system path where it has one.
+//
+// The folder is asked for by name, which crosses processes intact, and its ID
+// list is parsed here from that name: an ID list of several levels handed
+// across processes may not be (Wine 8's proxies garble all but the first
+// level). Only a view that names no folder is asked for the ID list itself.
+class CShownFolder {
+ public:
+  explicit CShownFolder(IFolderView* view);
+
+  // How the folder relates to `folder` (a path ending in a backslash), letter
+  // case ignored.
+  ViewedFolder Compare(const CWideString& folder) const;
+
+  // Null where the folder could not be learnt.
+  PCIDLIST_ABSOLUTE GetIdList() const noexcept { return reinterpret_cast<PCIDLIST_ABSOLUTE>(m_idList.Get()); }
+
+ private:
+  CTaskMemory<ITEMIDLIST> m_idList;
+  CTaskMemory<wchar_t> m_path;  // null where the folder is no file-system folder
+};
 
 // Every item of a view, as its child ID list, in view order.
 class CViewItemIdLists {
@@ -49,7 +68,7 @@ class CViewItemIdLists {
 // (letter case of the folder ignored), with its index. Items of other folders,
 // and items that name no file-system path, are passed over. The items' ID
 // lists are left in `idLists` when given.
-void ReadViewItemsOfFolder(IFolderView* view, const CWideString& folder, CItemNameIndex* items,
-                           CViewItemIdLists* idLists = nullptr);
+void ReadViewItemsOfFolder(IFolderView* view, const CShownFolder& shown, const CWideString& folder,
+                           CItemNameIndex* items, CViewItemIdLists* idLists = nullptr);
 
 }  // namespace quorvel

@@ -16,13 +16,14 @@ void SelectMatchingFiles(HWND listView, const CWideString& folder, const CWideSt
 }
 
 bool SelectMatchingViewItems(IFolderView* view, const CWideString& folder, const CWideString& pattern) {
-  const ViewedFolder viewed = CompareViewedFolder(view, folder);
+  const CShownFolder shown(view);
+  const ViewedFolder viewed = shown.Compare(folder);
   if (viewed == ViewedFolder::kOther) return false;
   // The view is read once for all entries, as the list control is. Only items
   // of the folder count: search results and libraries show several folders.
   CItemNameIndex items;
   CViewItemIdLists idLists;
-  ReadViewItemsOfFolder(view, folder, &items, &idLists);
+  ReadViewItemsOfFolder(view, shown, folder, &items, &idLists);
   if (viewed == ViewedFolder::kNotFileSystem && items.IsEmpty()) return false;
 
   SelectViewItems(view, ItemsOfMatchingEntries(items, folder, pattern), &idLists);

@@ -21,10 +21,11 @@ void SelectMatchingFilesFocusingEach(HWND listView, const CWideString& folder, c
 }
 
 bool SelectMatchingViewItemsFocusingEach(IFolderView* view, const CWideString& folder, const CWideString& pattern) {
-  const ViewedFolder viewed = CompareViewedFolder(view, folder);
+  const CShownFolder shown(view);
+  const ViewedFolder viewed = shown.Compare(folder);
   if (viewed == ViewedFolder::kOther) return false;
   CItemNameIndex items;
-  ReadViewItemsOfFolder(view, folder, &items);
+  ReadViewItemsOfFolder(view, shown, folder, &items);
   if (viewed == ViewedFolder::kNotFileSystem && items.IsEmpty()) return false;
   int count = 0;
   if (SUCCEEDED(view->ItemCount(SVGIO_ALLVIEW, &count)) && count > 0) view->SelectItem(0, SVSI_DESELECTOTHERS);

@@ -1,5 +1,7 @@
 #include "tools/SurrogateRegistration.h"
 
+#include <iterator>
+
 #include "platform/ScopedHandles.h"
 #include "tools/FolderWindow.h"
 
@@ -15,9 +17,25 @@ constexpr wchar_t kCommandAppId[] = L"{24DBDC30-9162-4005-BBFB-45EFB2CD66B8}";
 constexpr wchar_t kAppIdKey[] = L"AppID\\{24DBDC30-9162-4005-BBFB-45EFB2CD66B8}";
 constexpr wchar_t kInterfaceKey[] = L"Interface\\{A08CE4D0-FA25-44AB-B57C-C7B1C323E0B9}";
 constexpr wchar_t kProxyClassKey[] = L"CLSID\\{A08CE4D0-FA25-44AB-B57C-C7B1C323E0B9}";
+constexpr wchar_t kProxyClass[] = L"{A08CE4D0-FA25-44AB-B57C-C7B1C323E0B9}";
+// IFolderView and IEnumIDList: the library's proxies stand in for Wine's.
+constexpr const wchar_t* kReplacedProxies[] = {
+    L"Interface\\{CDE725B0-CCC9-4519-917E-325D72FAB4CE}\\ProxyStubClsid32",
+    L"Interface\\{000214F2-0000-0000-C000-000000000046}\\ProxyStubClsid32",
+};
+// Wine's proxy/stub class of both (actxprxy.dll).
+constexpr wchar_t kWineShellProxies[] = L"{B8DA6310-E19B-11D0-933C-00A0C90DCAA9}";
 // Wine starts the 32-bit surrogate for an empty value; the 64-bit one must be
 // named.
 const wchar_t* const kSurrogate = sizeof(void*) == 8 ? L"C:\\windows\\system32\\dllhost.exe" : L"";
+
+// The default value of `key`, or empty.
+std::wstring DefaultValue(const wchar_t* key) {
+  wchar_t value[64] = {};
+  DWORD size = sizeof(value) - sizeof(wchar_t);
+  if (RegGetValueW(HKEY_CLASSES_ROOT, key, nullptr, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) return {};
+  return value;
+}
 
 HRESULT SetValue(const std::wstring& key, const wchar_t* name, const std::wstring& value, std::wstring* error) {
   const LSTATUS status = RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), name, REG_SZ, value.c_str(),
@@ -45,7 +63,7 @@ HRESULT CSurrogateRegistration::Register(const std::wstring& dll, const std::wst
       {kAppIdKey, nullptr, L"SelecterCommand"},
       {kAppIdKey, L"DllSurrogate", kSurrogate},
       {kInterfaceKey, nullptr, L"IExplorerCommand"},
-      {std::wstring(kInterfaceKey) + L"\\ProxyStubClsid32", nullptr, L"{A08CE4D0-FA25-44AB-B57C-C7B1C323E0B9}"},
+      {std::wstring(kInterfaceKey) + L"\\ProxyStubClsid32", nullptr, kProxyClass},
       {std::wstring(kInterfaceKey) + L"\\NumMethods", nullptr, L"11"},
       {kProxyClassKey, nullptr, L"IExplorerCommand proxy/stub"},
       {proxyServer, nullptr, proxyDll},
@@ -55,12 +73,25 @@ HRESULT CSurrogateRegistration::Register(const std::wstring& dll, const std::wst
     const HRESULT result = SetValue(value.key, value.name, value.value, error);
     if (FAILED(result)) return result;
   }
+  for (size_t i = 0; i < std::size(kReplacedProxies); ++i) {
+    m_replacedProxies[i] = DefaultValue(kReplacedProxies[i]);
+    // Left behind by a run that was ended before it put Wine's back.
+    if (_wcsicmp(m_replacedProxies[i].c_str(), kProxyClass) == 0) m_replacedProxies[i] = kWineShellProxies;
+    const HRESULT result = SetValue(kReplacedProxies[i], nullptr, kProxyClass, error);
+    if (FAILED(result)) return result;
+  }
   return S_OK;
 }
 
 void CSurrogateRegistration::Remove() noexcept {
   if (!m_registered) return;
   m_registered = false;
+  for (size_t i = 0; i < std::size(kReplacedProxies); ++i) {
+    const std::wstring& replaced = m_replacedProxies[i];
+    if (replaced.empty()) continue;
+    RegSetKeyValueW(HKEY_CLASSES_ROOT, kReplacedProxies[i], nullptr, REG_SZ, replaced.c_str(),
+                    static_cast<DWORD>((replaced.size() + 1) * sizeof(wchar_t)));
+  }
   for (const wchar_t* key : {kCommandClassKey, kAppIdKey, kInterfaceKey, kProxyClassKey}) {
     RegDeleteTreeW(HKEY_CLASSES_ROOT, key);
   }

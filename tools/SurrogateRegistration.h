@@ -2,8 +2,10 @@
 // Wine prefix, as the package does on Windows 11: the class with quorvel.dll
 // as its in-process server and an AppID whose DllSurrogate names the
 // surrogate, and the proxy/stub of IExplorerCommand (explorer-command-proxy.dll),
-// which Windows has and Wine lacks. For test prefixes only: the product's
-// registration table does not change.
+// which Windows has and Wine lacks. The same library stands in for Wine's
+// proxies of IFolderView and IEnumIDList while registered, as those cut every
+// ID list short; Wine's are put back on removal. For test prefixes only: the
+// product's registration table does not change.
 #pragma once
 
 #include <set>
@@ -27,6 +29,8 @@ class CSurrogateRegistration {
 
  private:
   bool m_registered = false;
+  // The proxy/stub class each replaced interface had, in kReplacedProxies' order.
+  std::wstring m_replacedProxies[2];
 };
 
 // The process identifiers of the running surrogates (dllhost.exe).
