@@ -1,16 +1,15 @@
 // The Explorer command out of process, as Windows 11 runs it: created through
 // its class in the COM surrogate (dllhost.exe), with the folder window, its
 // site and the clicked items in this process, so that every call between them
-// crosses processes. It answers as in process and lets the site and the
-// items go; the library lets the surrogate unload it once the last object is
-// released.
+// crosses processes. On the same view and the same clicked files it answers,
+// selects and focuses exactly as the command in process does, and lets the
+// site and the items go; on a view that offers the batched calls, the calls
+// that cross do not grow with the folder. The library lets the surrogate
+// unload it once the last object is released.
 //
-// What Wine 8 cannot show: an ID list of more than one level (the view's
-// folder, IPersistFolder2::GetCurFolder) arrives garbled in the other process,
-// so the command there cannot tell which folder the view shows and the
-// selection it makes is not checked here (in process it is: CommandRouteTest).
-// Wine's dllhost.exe does not exit by itself either: the test ends the one it
-// started.
+// The test prefix carries ID lists between processes whole, as Windows does,
+// with proxies of its own (tools/SurrogateRegistration). Wine's dllhost.exe
+// does not exit by itself: the test ends the one it started.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,12 +20,13 @@
 #include "platform/ScopedComPtr.h"
 #include "platform/ScopedHandles.h"
 #include "platform/WinApi.h"
+#include "shellext/SelecterCommand.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/WinePath.h"
+#include "tools/BatchingFolderView.h"
 #include "tools/ExplorerCommandDriver.h"
 #include "tools/FolderWindow.h"
 #include "tools/SurrogateRegistration.h"
-
 
 namespace quorvel {
 namespace {
@@ -34,8 +34,8 @@ namespace {
 using StringList = std::vector<std::wstring>;
 using Services = CFolderViewSite::Services;
 
-// {F06FB54A-A1ED-4613-9C05-63353D9D46F5}: this program links none of the
-// command's code.
+// {F06FB54A-A1ED-4613-9C05-63353D9D46F5}, written out: the surrogate must be
+// asked for the registered class, not for this program's copy of it.
 constexpr CLSID kCommandClass = {0xF06FB54A, 0xA1ED, 0x4613, {0x9C, 0x05, 0x63, 0x35, 0x3D, 0x9D, 0x46, 0xF5}};
 
 StringList Named(CFolderWindow& window, bool CFolderWindow::ItemState::*bit) {
@@ -54,6 +54,18 @@ ULONG References(IUnknown* object) {
   return object->Release();
 }
 
+CScopedComPtr<IExplorerCommand> InProcessCommand() {
+  CScopedComPtr<IExplorerCommand> command;
+  EXPECT_EQ(S_OK, CSelecterCommand::CreateObject(nullptr, IID_IExplorerCommand, command.ReceiveVoid()));
+  return command;
+}
+
+struct Outcome {
+  ExplorerCommandReport report;
+  StringList selected;
+  StringList focused;
+};
+
 class CommandSurrogate : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -62,69 +74,172 @@ class CommandSurrogate : public ::testing::Test {
     std::wstring error;
     ASSERT_EQ(S_OK, m_registration.Register(WinePath(QUORVEL_DLL), WinePath(QUORVEL_PROXY_DLL), &error))
         << CTempFolder::Narrow(error);
-    for (const wchar_t* name : {L"a.txt", L"b.TXT", L"c.doc", L"page.html", L"x.htm", L"Makefile"}) {
-      m_folder.AddFile(name);
-    }
-    m_folder.AddFolder(L"old.txt");
-    ASSERT_EQ(S_OK, m_window.Open(m_folder.Path(), 640, 400)) << CTempFolder::Narrow(m_window.GetError());
+    const std::set<DWORD> before = RunningSurrogates();
+    ASSERT_EQ(S_OK, CoCreateInstance(kCommandClass, nullptr, CLSCTX_LOCAL_SERVER, IID_IExplorerCommand,
+                                     m_surrogateCommand.ReceiveVoid()));
+    ASSERT_TRUE(m_surrogate.Find(before)) << "one surrogate serves the command";
   }
   void TearDown() override {
+    m_surrogateCommand.Reset();
+    m_surrogate.End(0);
     m_registration.Remove();
     if (m_oleInitialised) OleUninitialize();
   }
 
+  // The right-click with `command` on `window`, its selection set to c.doc
+  // and the clicked entries beforehand (as the user's right-click leaves it).
+  static Outcome RightClick(IExplorerCommand* command, CFolderWindow& window, const StringList& clicked,
+                            const ExplorerCommandOptions& given) {
+    CScopedComPtr<IShellItemArray> items;
+    std::wstring error;
+    EXPECT_EQ(S_OK, CreateItemArray(window, clicked, items.Receive(), &error)) << CTempFolder::Narrow(error);
+    if (!items) return {};
+    return RightClick(command, window, clicked, items.Get(), given);
+  }
+  static Outcome RightClick(IExplorerCommand* command, CFolderWindow& window, const StringList& clicked,
+                            IShellItemArray* items, const ExplorerCommandOptions& given) {
+    Outcome outcome;
+    EXPECT_EQ(S_OK, window.SelectEntries({L"c.doc"}, false)) << CTempFolder::Narrow(window.GetError());
+    window.SelectEntries(clicked, true);  // the clicked entries may be gone
+    std::wstring error;
+    const ULONG itemReferences = References(items);
+    CScopedComPtr<CFolderViewSite> site;
+    site.Reset(new CFolderViewSite(window.GetBrowser(), given.services));
+    ExplorerCommandOptions options = given;
+    if (options.site == nullptr && options.siteBrowser == nullptr) options.site = site.Get();
+    EXPECT_EQ(S_OK, DriveExplorerCommand(command, window, items, options, &outcome.report, &error))
+        << CTempFolder::Narrow(error);
+    EXPECT_EQ(1u, site->ReferenceCount()) << "the command let the site go";
+    EXPECT_EQ(itemReferences, References(items)) << "the command let the items go";
+    outcome.selected = Named(window, &CFolderWindow::ItemState::selected);
+    outcome.focused = Named(window, &CFolderWindow::ItemState::focused);
+    return outcome;
+  }
+
   CSurrogateRegistration m_registration;
-  CTempFolder m_folder;
-  CFolderWindow m_window;
+  CScopedComPtr<IExplorerCommand> m_surrogateCommand;
+  CStartedSurrogate m_surrogate;
   bool m_oleInitialised = false;
 };
 
-TEST_F(CommandSurrogate, AnswersAsInProcessAndLetsTheSiteAndTheItemsGo) {
-  const std::set<DWORD> before = RunningSurrogates();
-  CScopedComPtr<IExplorerCommand> command;
-  ASSERT_EQ(S_OK, CoCreateInstance(kCommandClass, nullptr, CLSCTX_LOCAL_SERVER, IID_IExplorerCommand,
-                                   command.ReceiveVoid()));
-  CStartedSurrogate surrogate;
-  ASSERT_TRUE(surrogate.Find(before)) << "one surrogate serves the command";
+// The command in the surrogate against the command in process, case by case,
+// on the platform's own view, each answer and the selection and focus left.
+TEST_F(CommandSurrogate, SelectsAndAnswersAsInProcess) {
+  CTempFolder folder;
+  // notes.txt_old and page.html are listed for *.txt and *.htm by their
+  // short-name aliases only.
+  for (const wchar_t* name :
+       {L"a.txt", L"b.TXT", L"c.doc", L"page.html", L"x.htm", L"notes.txt_old", L"Makefile", L"gone.pdf"}) {
+    folder.AddFile(name);
+  }
+  folder.AddFolder(L"old.txt");
+  CFolderWindow window;
+  ASSERT_EQ(S_OK, window.Open(folder.Path(), 640, 400)) << CTempFolder::Narrow(window.GetError());
 
   struct Case {
     const char* what;
     StringList clicked;
     Services services;
     EXPCMDSTATE state;
-    const wchar_t* title;
+    StringList selected;  // sorted
   };
   const Case cases[] = {
-      {"through the view service", {L"a.txt", L"b.TXT", L"old.txt"}, Services::kViewAndBrowser, ECS_ENABLED,
-       L"Select All .txt Files"},
-      {"through the top-level browser", {L"b.TXT", L"c.doc", L"x.htm", L"page.html"}, Services::kBrowserOnly,
-       ECS_ENABLED, L"Select All .htm Files"},
-      {"a site whose services fail", {L"c.doc"}, Services::kNone, ECS_ENABLED, L"Select All .doc Files"},
-      {"no extension", {L"Makefile"}, Services::kViewAndBrowser, ECS_HIDDEN, nullptr},
+      {"letter case and a folder, through the view service", {L"a.txt", L"old.txt"}, Services::kViewAndBrowser,
+       ECS_ENABLED, {L"a.txt", L"b.TXT", L"old.txt"}},
+      {"through the top-level browser", {L"b.TXT", L"c.doc", L"a.txt"}, Services::kBrowserOnly, ECS_ENABLED,
+       {L"a.txt", L"b.TXT", L"old.txt"}},
+      {"an entry matched by its alias alone", {L"x.htm"}, Services::kViewAndBrowser, ECS_ENABLED, {L"x.htm"}},
+      {"a site whose services fail", {L"a.txt"}, Services::kNone, ECS_ENABLED, {L"a.txt", L"c.doc"}},
+      {"no extension", {L"Makefile"}, Services::kViewAndBrowser, ECS_HIDDEN, {L"Makefile", L"c.doc"}},
+      // The last: the clicked file is deleted while the menu is open.
+      {"no match", {L"gone.pdf"}, Services::kViewAndBrowser, ECS_ENABLED, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    ExplorerCommandOptions options;
+    options.services = c.services;
     CScopedComPtr<IShellItemArray> items;
     std::wstring error;
-    ASSERT_EQ(S_OK, CreateItemArray(m_window, c.clicked, items.Receive(), &error)) << CTempFolder::Narrow(error);
-    const ULONG itemReferences = References(items.Get());
+    ASSERT_EQ(S_OK, CreateItemArray(window, c.clicked, items.Receive(), &error)) << CTempFolder::Narrow(error);
+    if (std::string(c.what) == "no match") folder.Remove(L"gone.pdf");
+    const Outcome inProcess = RightClick(InProcessCommand().Get(), window, c.clicked, items.Get(), options);
+    const Outcome surrogate = RightClick(m_surrogateCommand.Get(), window, c.clicked, items.Get(), options);
+    EXPECT_EQ(c.selected, inProcess.selected);
+    EXPECT_EQ(inProcess.selected, surrogate.selected);
+    EXPECT_EQ(inProcess.focused, surrogate.focused);
+    EXPECT_EQ(c.state, surrogate.report.state);
+    EXPECT_EQ(inProcess.report.state, surrogate.report.state);
+    EXPECT_EQ(inProcess.report.title, surrogate.report.title);
+    EXPECT_EQ(inProcess.report.viewRoute, surrogate.report.viewRoute);
+    EXPECT_EQ(inProcess.report.invoke, surrogate.report.invoke);
+    if (c.state == ECS_HIDDEN) continue;
+    EXPECT_EQ(S_OK, surrogate.report.invoke);
+    EXPECT_EQ(L"Click to select all files with this extension in the current folder", surrogate.report.toolTip);
+    EXPECT_EQ(WinePath(QUORVEL_DLL) + L",-203", surrogate.report.icon);
+    EXPECT_EQ(static_cast<EXPCMDFLAGS>(ECF_DEFAULT), surrogate.report.flags);
+  }
+}
+
+// A site that leads to a view of another folder: from the surrogate too, that
+// view is never touched.
+TEST_F(CommandSurrogate, LeavesAViewOfAnotherFolderAlone) {
+  CTempFolder clickedFolder;
+  CTempFolder otherFolder;
+  for (const wchar_t* name : {L"a.txt", L"c.doc"}) clickedFolder.AddFile(name);
+  for (const wchar_t* name : {L"a.txt", L"z.txt", L"y.doc"}) otherFolder.AddFile(name);
+  CFolderWindow clicked;
+  CFolderWindow other;
+  ASSERT_EQ(S_OK, clicked.Open(clickedFolder.Path(), 640, 400)) << CTempFolder::Narrow(clicked.GetError());
+  ASSERT_EQ(S_OK, other.Open(otherFolder.Path(), 640, 400)) << CTempFolder::Narrow(other.GetError());
+  ASSERT_EQ(S_OK, other.SelectEntries({L"y.doc"}, false));
+  ExplorerCommandOptions options;
+  options.siteBrowser = other.GetBrowser();
+  const Outcome outcome = RightClick(m_surrogateCommand.Get(), clicked, {L"a.txt"}, options);
+  EXPECT_EQ(S_OK, outcome.report.invoke);
+  EXPECT_EQ(L"browser", outcome.report.viewRoute) << "both services were asked";
+  EXPECT_EQ((StringList{L"a.txt", L"c.doc"}), outcome.selected);
+  EXPECT_EQ(StringList{L"y.doc"}, Named(other, &CFolderWindow::ItemState::selected));
+  EXPECT_EQ(StringList{L"y.doc"}, Named(other, &CFolderWindow::ItemState::focused));
+}
+
+// A view that offers the batched calls, in this process over the platform's:
+// the command in the surrogate makes the same selection as through the
+// per-item calls, and the calls that cross to the view stay the same in
+// number at 20 and at 200 entries.
+TEST_F(CommandSurrogate, CrossingCallsDoNotGrowOnABatchingView) {
+  long callsAtFirstSize = -1;
+  for (const int entries : {20, 200}) {
+    CTempFolder folder;
+    for (int i = 0; i < entries; ++i) folder.AddFile((std::to_wstring(i) + (i % 2 == 0 ? L".txt" : L".doc")).c_str());
+    folder.AddFile(L"c.doc");
+    CFolderWindow window;
+    ASSERT_EQ(S_OK, window.Open(folder.Path(), 640, 400)) << CTempFolder::Narrow(window.GetError());
+    CScopedComPtr<IFolderView> platformView;
+    ASSERT_EQ(S_OK, window.GetBrowser()->GetCurrentView(IID_IFolderView, platformView.ReceiveVoid()));
+
+    const Outcome perItem = RightClick(m_surrogateCommand.Get(), window, {L"0.txt"}, {});
+    EXPECT_EQ(static_cast<size_t>(entries / 2), perItem.selected.size()) << entries;
+
+    CScopedComPtr<CBatchingFolderView> view;
+    view.Reset(new CBatchingFolderView(platformView.Get()));
     CScopedComPtr<CFolderViewSite> site;
-    site.Reset(new CFolderViewSite(m_window.GetBrowser(), c.services));
+    site.Reset(new CFolderViewSite(window.GetBrowser(), Services::kViewAndBrowser));
+    site->SetView(view.Get());
     ExplorerCommandOptions options;
     options.site = site.Get();
-    ExplorerCommandReport report;
-    ASSERT_EQ(S_OK, DriveExplorerCommand(command.Get(), m_window, items.Get(), options, &report, &error))
-        << CTempFolder::Narrow(error);
-    EXPECT_EQ(c.state, report.state);
-    if (c.title != nullptr) {
-      EXPECT_EQ(c.title, report.title);
-      EXPECT_EQ(L"Click to select all files with this extension in the current folder", report.toolTip);
-      EXPECT_EQ(WinePath(QUORVEL_DLL) + L",-203", report.icon);
-      EXPECT_EQ(static_cast<EXPCMDFLAGS>(ECF_DEFAULT), report.flags);
-      EXPECT_EQ(S_OK, report.invoke);
+    const Outcome batched = RightClick(m_surrogateCommand.Get(), window, {L"0.txt"}, options);
+    EXPECT_EQ(perItem.selected, batched.selected) << entries;
+    EXPECT_EQ(perItem.focused, batched.focused) << entries;
+    const auto& calls = view->Calls();
+    EXPECT_EQ(0u, calls.count("Item")) << entries;
+    EXPECT_EQ(1, calls.at("Items")) << entries;
+    EXPECT_EQ(1, calls.at("IEnumIDList::Next")) << entries;
+    EXPECT_EQ(1, calls.at("SelectAndPositionItems")) << entries;
+    if (callsAtFirstSize < 0) {
+      callsAtFirstSize = view->TotalCalls();
+    } else {
+      EXPECT_EQ(callsAtFirstSize, view->TotalCalls()) << "calls crossing to the view grew with the folder";
     }
-    EXPECT_EQ(1u, site->ReferenceCount()) << "the surrogate let the site go";
-    EXPECT_EQ(itemReferences, References(items.Get())) << "the surrogate let the items go";
   }
 }
 
