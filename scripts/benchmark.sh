@@ -7,6 +7,11 @@
 # (b)/(c), (b0)/(b) and the growth of (b) per route. Takes about a quarter of
 # an hour: the yardstick alone needs minutes at 20,000 entries.
 #   benchmark.sh [--runs N] [--sizes A,B,...] [--once-from N] [--with-walk] [--hidden]
+# With --command first, times the Explorer command in the COM surrogate
+# against the command in process on the same view, on Wine's view and on a
+# view that offers the batched calls, for 2,000 and 20,000 entries; prints
+# the ratios and the calls that cross processes (tools/CommandBenchmark.cpp).
+#   benchmark.sh --command [--runs N] [--sizes A,B,...] [--hidden]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=scripts/wine-programs.sh
@@ -30,7 +35,13 @@ mkdir -p "$work"
 # The photo folders are made here, on the Linux side, in a moment: through
 # Wine each new name is first looked for in every letter case, which takes a
 # minute for 20,000 of them. The program uses the entries it finds.
+program=selection-benchmark
 sizes=1000,5000,20000
+if [ "${1:-}" = --command ]; then
+  shift
+  program=command-benchmark
+  sizes=2000,20000
+fi
 args=("$@")
 for ((i = 0; i < ${#args[@]}; i++)); do
   [ "${args[$i]}" = --sizes ] && [ $((i + 1)) -lt ${#args[@]} ] && sizes=${args[$((i + 1))]}
@@ -50,4 +61,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-wine64_program "$build/tools/selection-benchmark.exe" "$@" "$(wine64_program winepath -w "$work")"
+if [ $program = command-benchmark ]; then
+  wine64_program "$build/tools/command-benchmark.exe" "$@" "$(wine64_program winepath -w "$build/bin/quorvel.dll")" \
+    "$(wine64_program winepath -w "$work")"
+else
+  wine64_program "$build/tools/selection-benchmark.exe" "$@" "$(wine64_program winepath -w "$work")"
+fi

@@ -61,39 +61,50 @@ CTaskMemory<wchar_t> FileSystemPath(PCIDLIST_ABSOLUTE idList) {
   return path;
 }
 
-// The path of the view's item `child`: the folder's ID list joined with the
-// child's, named here; where that names no file-system path (the items of
-// search results carry paths of their own), the view's folder is asked.
+// The parsing name of `child` in `folder`, or null.
+CTaskMemory<wchar_t> ParsingName(IShellFolder* folder, PCUITEMID_CHILD child) {
+  CTaskMemory<wchar_t> path;
+  STRRET name = {};
+  if (FAILED(folder->GetDisplayNameOf(child, SHGDN_FORPARSING, &name))) return path;
+  path.Received(StrRetToStrW(&name, child, path.Receive()));
+  return path;
+}
+
+// Whether `name` is a file-system path: a drive's ("C:\\...") or a share's ("\\\\...").
+bool IsFileSystemPath(const wchar_t* name) {
+  return (name[0] != L'\0' && name[1] == L':' && name[2] == L'\\') || (name[0] == L'\\' && name[1] == L'\\');
+}
+
+// The path of the view's item `child`, worked out here: the folder's ID list,
+// bound once in this process, names the child. Binding per item (a joined ID
+// list) would walk the namespace from the desktop for each one. Where that
+// names no file-system path (the items of search results carry paths of their
+// own), the view's folder is asked.
 class CItemPaths {
  public:
-  CItemPaths(IFolderView* view, const CShownFolder& shown) : m_view(view), m_folderIdList(shown.GetIdList()) {}
-
-  CTaskMemory<wchar_t> PathOf(PCUITEMID_CHILD child) {
-    if (m_folderIdList != nullptr) {
-      CTaskMemory<ITEMIDLIST> joined(reinterpret_cast<ITEMIDLIST*>(ILCombine(m_folderIdList, child)));
-      if (!joined) CFailure::ThrowOutOfMemory();
-      CTaskMemory<wchar_t> path = FileSystemPath(reinterpret_cast<PCIDLIST_ABSOLUTE>(joined.Get()));
-      if (path) return path;
+  CItemPaths(IFolderView* view, const CShownFolder& shown) : m_view(view) {
+    if (shown.GetIdList() != nullptr) {
+      m_localFolder.Received(
+          SHBindToObject(nullptr, shown.GetIdList(), nullptr, IID_IShellFolder, m_localFolder.ReceiveVoid()));
     }
-    return AskedOfTheViewsFolder(child);
   }
 
- private:
-  CTaskMemory<wchar_t> AskedOfTheViewsFolder(PCUITEMID_CHILD child) {
-    CTaskMemory<wchar_t> path;
+  CTaskMemory<wchar_t> PathOf(PCUITEMID_CHILD child) {
+    if (m_localFolder) {
+      CTaskMemory<wchar_t> path = ParsingName(m_localFolder.Get(), child);
+      if (path && IsFileSystemPath(path.Get())) return path;
+    }
     if (!m_askedForFolder) {
       m_askedForFolder = true;
       m_shownFolder.Received(m_view->GetFolder(IID_IShellFolder, m_shownFolder.ReceiveVoid()));
     }
-    if (!m_shownFolder) return path;
-    STRRET name = {};
-    if (FAILED(m_shownFolder->GetDisplayNameOf(child, SHGDN_FORPARSING, &name))) return path;
-    path.Received(StrRetToStrW(&name, child, path.Receive()));
-    return path;
+    if (!m_shownFolder) return CTaskMemory<wchar_t>();
+    return ParsingName(m_shownFolder.Get(), child);
   }
 
+ private:
   IFolderView* m_view;
-  PCIDLIST_ABSOLUTE m_folderIdList;
+  CScopedComPtr<IShellFolder> m_localFolder;
   bool m_askedForFolder = false;
   CScopedComPtr<IShellFolder> m_shownFolder;
 };

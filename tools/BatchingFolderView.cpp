@@ -73,7 +73,9 @@ class CChildEnumerator final : public IEnumIDList {
 
 }  // namespace
 
-CBatchingFolderView::CBatchingFolderView(IFolderView* inner) { m_inner.Hold(inner); }
+CBatchingFolderView::CBatchingFolderView(IFolderView* inner, bool offerBatches) : m_offerBatches(offerBatches) {
+  m_inner.Hold(inner);
+}
 
 long CBatchingFolderView::TotalCalls() const noexcept {
   long total = 0;
@@ -126,7 +128,7 @@ STDMETHODIMP CBatchingFolderView::Items(UINT flags, REFIID iid, void** out) {
   Count("Items");
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
-  if ((flags & SVGIO_TYPE_MASK) != SVGIO_ALLVIEW || !IsEqualIID(iid, IID_IEnumIDList)) return E_NOTIMPL;
+  if (!m_offerBatches || (flags & SVGIO_TYPE_MASK) != SVGIO_ALLVIEW || !IsEqualIID(iid, IID_IEnumIDList)) return E_NOTIMPL;
   int count = 0;
   HRESULT result = m_inner->ItemCount(SVGIO_ALLVIEW, &count);
   if (FAILED(result)) return result;
@@ -173,7 +175,7 @@ STDMETHODIMP CBatchingFolderView::SelectItem(int index, DWORD flags) {
 STDMETHODIMP CBatchingFolderView::SelectAndPositionItems(UINT count, PCUITEMID_CHILD_ARRAY children, POINT* points,
                                                          DWORD flags) {
   Count("SelectAndPositionItems");
-  if (points != nullptr) return E_NOTIMPL;
+  if (!m_offerBatches || points != nullptr) return E_NOTIMPL;
   if (count > 0 && children == nullptr) return E_INVALIDARG;
   int shown = 0;
   HRESULT result = m_inner->ItemCount(SVGIO_ALLVIEW, &shown);

@@ -15,14 +15,17 @@ namespace quorvel {
 
 class CBatchingFolderView final : public IFolderView {
  public:
-  // A view with one reference, which the caller owns.
-  explicit CBatchingFolderView(IFolderView* inner);
+  // A view with one reference, which the caller owns. Without `offerBatches`
+  // it passes every call on and answers the batched calls E_NOTIMPL, as
+  // Wine's own view does, still counting them.
+  explicit CBatchingFolderView(IFolderView* inner, bool offerBatches = true);
   CBatchingFolderView(const CBatchingFolderView&) = delete;
   CBatchingFolderView& operator=(const CBatchingFolderView&) = delete;
 
   // The calls made on the view and on the enumerators it handed out, by name.
   const std::map<std::string, long>& Calls() const noexcept { return m_calls; }
   long TotalCalls() const noexcept;
+  void ForgetCalls() noexcept { m_calls.clear(); }
   void Count(const char* call) { ++m_calls[call]; }
 
   // IUnknown: IFolderView is this object; other interfaces (IFolderView2,
@@ -54,6 +57,7 @@ class CBatchingFolderView final : public IFolderView {
 
   ULONG m_references = 1;
   CScopedComPtr<IFolderView> m_inner;
+  bool m_offerBatches;
   std::map<std::string, long> m_calls;
 };
 

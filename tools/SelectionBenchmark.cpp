@@ -49,6 +49,7 @@
 #include "tools/FocusEachSelection.h"
 #include "tools/FolderWindow.h"
 #include "tools/ProgramFrame.h"
+#include "tools/RepaintTiming.h"
 #include "tools/WalkPerEntrySelection.h"
 
 namespace quorvel {
@@ -177,13 +178,6 @@ class CPhotoFolder {
   std::wstring m_error;
 };
 
-void SetState(HWND listView, int index, UINT state, UINT mask) {
-  LVITEMW item = {};
-  item.stateMask = mask;
-  item.state = state;
-  SendMessageW(listView, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
-}
-
 // The file name of view item `index`, read as the view route reads it: the
 // item's full path through the view's folder, split at its last backslash.
 bool ReadViewItemName(IFolderView* view, IShellFolder* folder, int index, CWideString* name) {
@@ -229,28 +223,6 @@ void SelectViewItemsAtFloorCost(IFolderView* view, const CWideString& folder, co
   SelectViewItems(view, items);
 }
 
-double Median(std::vector<double> values) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  const size_t middle = values.size() / 2;
-  return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
-// The selected items in list order, then the focused one and the first
-// visible row.
-std::vector<int> ReadOutcome(HWND listView) {
-  std::vector<int> indexes;
-  int index = -1;
-  for (;;) {
-    index = static_cast<int>(SendMessageW(listView, LVM_GETNEXTITEM, static_cast<WPARAM>(index), LVNI_SELECTED));
-    if (index == -1) break;
-    indexes.push_back(index);
-  }
-  indexes.push_back(static_cast<int>(SendMessageW(listView, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED)));
-  indexes.push_back(static_cast<int>(SendMessageW(listView, LVM_GETTOPINDEX, 0, 0)));
-  return indexes;
-}
-
 // One folder of photos in a folder window of its own, and the times of the
 // variants on it, per route.
 class CTimedFolder {
@@ -287,7 +259,7 @@ class CTimedFolder {
     const CItemNameIndex items(m_listView);
     m_items = ItemsOfMatchingEntries(items, m_folder, m_pattern);
     TimeOneRun([this] { SelectMatchingFiles(m_listView, m_folder, m_pattern); });
-    m_expected = ReadOutcome(m_listView);
+    m_expected = ReadSelectionOutcome(m_listView);
     const int jpegs = (m_entries + 1) / 2;
     if (Matching() != jpegs) {
       return Fail(L"the command selected " + std::to_wstring(Matching()) + L" items, not " + std::to_wstring(jpegs));
@@ -322,7 +294,7 @@ class CTimedFolder {
         break;
     }
     m_times[route][variant].push_back(TimeOneRun(run));
-    if (ReadOutcome(m_listView) == m_expected) return 0;
+    if (ReadSelectionOutcome(m_listView) == m_expected) return 0;
     return Fail(std::wstring(kVariantNames[variant]) + L" on the " + kRouteNames[route] +
                 L" route leaves another selection, focus or first visible row than (b) at " +
                 std::to_wstring(m_entries) + L" entries");
@@ -334,35 +306,7 @@ class CTimedFolder {
   size_t Runs(Route route, Variant variant) const { return m_times[route][variant].size(); }
 
  private:
-  // The state a right-click on the first entry leaves: it alone selected and
-  // focused, the list at its top, the window in front. Then the view handles
-  // what the change queued, outside the timing. The timing ends once the
-  // window has repainted what the variant changed.
-  double TimeOneRun(const std::function<void()>& run) {
-    SetState(m_listView, -1, 0, LVIS_SELECTED);
-    SetState(m_listView, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-    SendMessageW(m_listView, LVM_ENSUREVISIBLE, 0, FALSE);
-    if (!m_options.hidden) {
-      SetWindowPos(m_window.GetFrame(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    }
-    // Whatever the reset and the window coming to the front left to paint is
-    // painted before the timing starts, so that no variant pays for it.
-    CFolderWindow::PumpMessages(20);
-    RedrawWindow(m_window.GetFrame(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    CFolderWindow::PumpMessages(20);
-    LARGE_INTEGER frequency;
-    LARGE_INTEGER start;
-    LARGE_INTEGER end;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&start);
-    run();
-    RedrawWindow(m_window.GetFrame(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    QueryPerformanceCounter(&end);
-    const double milliseconds =
-        static_cast<double>(end.QuadPart - start.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-    CFolderWindow::PumpMessages(20);
-    return milliseconds;
-  }
+  double TimeOneRun(const std::function<void()>& run) { return TimeUntilRepainted(m_window, m_options.hidden, run); }
 
   const Options& m_options;
   const int m_entries;
