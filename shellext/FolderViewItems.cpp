@@ -21,24 +21,13 @@ bool EqualIgnoringCase(const wchar_t* text, int32_t length, const CWideString& o
   return length == other.GetLength() && EqualPathText(AsUtf16(text), other.GetText(), length);
 }
 
-// The parsing name of the folder the view shows, or null. The shell item is
-// what the documentation offers; a view without it (Wine's) is asked for its
-// folder's own parsing name, the name of the empty ID list.
+// The parsing name of the folder the view shows, from its shell item, or
+// null where the view offers none (Wine's).
 CTaskMemory<wchar_t> ShownFolderName(IFolderView* view) {
   CTaskMemory<wchar_t> name;
   CScopedComPtr<IShellItem> item;
-  if (SUCCEEDED(item.Received(view->GetFolder(IID_IShellItem, item.ReceiveVoid()))) && item) {
-    name.Received(item->GetDisplayName(SIGDN_DESKTOPABSOLUTEPARSING, name.Receive()));
-    return name;
-  }
-  CScopedComPtr<IShellFolder> folder;
-  if (FAILED(folder.Received(view->GetFolder(IID_IShellFolder, folder.ReceiveVoid()))) || !folder) return name;
-  const SHITEMID empty = {};
-  STRRET text = {};
-  if (FAILED(folder->GetDisplayNameOf(reinterpret_cast<PCUITEMID_CHILD>(&empty), SHGDN_FORPARSING, &text))) {
-    return name;
-  }
-  name.Received(StrRetToStrW(&text, nullptr, name.Receive()));
+  if (FAILED(item.Received(view->GetFolder(IID_IShellItem, item.ReceiveVoid()))) || !item) return name;
+  name.Received(item->GetDisplayName(SIGDN_DESKTOPABSOLUTEPARSING, name.Receive()));
   return name;
 }
 

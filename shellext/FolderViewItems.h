@@ -26,10 +26,9 @@ enum class ViewedFolder {
 // The folder a view shows, learnt once: its absolute ID list, made in this
 // process, and its file-system path where it has one.
 //
-// The folder is asked for by name, which crosses processes intact, and its ID
-// list is parsed here from that name: an ID list of several levels handed
-// across processes may not be (Wine 8's proxies garble all but the first
-// level). Only a view that names no folder is asked for the ID list itself.
+// The folder's shell item is asked for its name, and the ID list parsed here
+// from that name, as documented for the view; a view that has no shell item
+// for its folder (Wine's) is asked for the folder's ID list.
 class CShownFolder {
  public:
   explicit CShownFolder(IFolderView* view);

@@ -18,12 +18,14 @@ constexpr wchar_t kAppIdKey[] = L"AppID\\{24DBDC30-9162-4005-BBFB-45EFB2CD66B8}"
 constexpr wchar_t kInterfaceKey[] = L"Interface\\{A08CE4D0-FA25-44AB-B57C-C7B1C323E0B9}";
 constexpr wchar_t kProxyClassKey[] = L"CLSID\\{A08CE4D0-FA25-44AB-B57C-C7B1C323E0B9}";
 constexpr wchar_t kProxyClass[] = L"{A08CE4D0-FA25-44AB-B57C-C7B1C323E0B9}";
-// IFolderView and IEnumIDList: the library's proxies stand in for Wine's.
+// IFolderView, IEnumIDList and IPersistFolder2: the library's proxies stand in
+// for Wine's.
 constexpr const wchar_t* kReplacedProxies[] = {
     L"Interface\\{CDE725B0-CCC9-4519-917E-325D72FAB4CE}\\ProxyStubClsid32",
     L"Interface\\{000214F2-0000-0000-C000-000000000046}\\ProxyStubClsid32",
+    L"Interface\\{1AC3D9F0-175C-11D1-95BE-00609797EA4F}\\ProxyStubClsid32",
 };
-// Wine's proxy/stub class of both (actxprxy.dll).
+// Wine's proxy/stub class of them all (actxprxy.dll).
 constexpr wchar_t kWineShellProxies[] = L"{B8DA6310-E19B-11D0-933C-00A0C90DCAA9}";
 // Wine starts the 32-bit surrogate for an empty value; the 64-bit one must be
 // named.

@@ -3,8 +3,8 @@
 // as its in-process server and an AppID whose DllSurrogate names the
 // surrogate, and the proxy/stub of IExplorerCommand (explorer-command-proxy.dll),
 // which Windows has and Wine lacks. The same library stands in for Wine's
-// proxies of IFolderView and IEnumIDList while registered, as those cut every
-// ID list short; Wine's are put back on removal. For test prefixes only: the
+// proxies of IFolderView, IEnumIDList and IPersistFolder2 while registered, as
+// those cut every ID list short; Wine's are put back on removal. For test prefixes only: the
 // product's registration table does not change.
 #pragma once
 
@@ -30,7 +30,7 @@ class CSurrogateRegistration {
  private:
   bool m_registered = false;
   // The proxy/stub class each replaced interface had, in kReplacedProxies' order.
-  std::wstring m_replacedProxies[2];
+  std::wstring m_replacedProxies[3];
 };
 
 // The process identifiers of the running surrogates (dllhost.exe).

@@ -18,14 +18,18 @@ using StringList = std::vector<std::wstring>;
 
 // A view over items given by their full paths, whose folder is the desktop
 // (as a search-results view's items name their own folders), or which shows
-// a given file-system folder. It keeps the selection and focus that
-// SelectItem leaves; the other calls are not served.
+// a given file-system folder. That folder is given as Wine's view gives it
+// (IPersistFolder2), or as Windows' view does by its documentation, as a
+// shell item, the items then as the folder's children. It keeps the
+// selection and focus that SelectItem leaves; the other calls are not served.
 class CItemListView final : public IFolderView {
  public:
-  CItemListView(const StringList& paths, const std::wstring& shownFolder) : m_paths(paths), m_shownFolder(shownFolder) {
+  CItemListView(const StringList& paths, const std::wstring& shownFolder, bool folderAsShellItem = false)
+      : m_paths(paths), m_shownFolder(shownFolder), m_folderAsShellItem(folderAsShellItem) {
     for (const std::wstring& path : paths) {
       CTaskMemory<ITEMIDLIST> idList;
       EXPECT_EQ(S_OK, SHParseDisplayName(path.c_str(), nullptr, idList.Receive(), 0, nullptr)) << CTempFolder::Narrow(path);
+      if (folderAsShellItem) idList.Reset(ILClone(ILFindLastID(idList.Get())));
       m_idLists.push_back(std::move(idList));
     }
     m_selected.assign(paths.size(), false);
@@ -57,7 +61,12 @@ class CItemListView final : public IFolderView {
     CScopedComPtr<IShellFolder> desktop;
     if (FAILED(SHGetDesktopFolder(desktop.Receive()))) return E_FAIL;
     if (IsEqualIID(iid, IID_IShellFolder)) return desktop->QueryInterface(iid, out);
-    if (!IsEqualIID(iid, IID_IPersistFolder2) || m_shownFolder.empty()) return E_NOINTERFACE;
+    if (m_shownFolder.empty()) return E_NOINTERFACE;
+    if (m_folderAsShellItem) {
+      if (!IsEqualIID(iid, IID_IShellItem)) return E_NOINTERFACE;
+      return SHCreateItemFromParsingName(m_shownFolder.c_str(), nullptr, iid, out);
+    }
+    if (!IsEqualIID(iid, IID_IPersistFolder2)) return E_NOINTERFACE;
     CTaskMemory<ITEMIDLIST> folder;
     if (FAILED(SHParseDisplayName(m_shownFolder.c_str(), nullptr, folder.Receive(), 0, nullptr))) return E_FAIL;
     return desktop->BindToObject(folder.Get(), nullptr, iid, out);
@@ -92,6 +101,7 @@ class CItemListView final : public IFolderView {
  private:
   StringList m_paths;
   std::wstring m_shownFolder;
+  bool m_folderAsShellItem;
   std::vector<CTaskMemory<ITEMIDLIST>> m_idLists;
   std::vector<bool> m_selected;
   int m_focused = -1;
@@ -155,6 +165,19 @@ TEST_F(MixedFolders, AViewOfNeitherTheFolderNorItsEntriesIsLeftAlone) {
   CItemListView emptied({m_other.PathOf(L"a.txt")}, m_clicked.Path());
   EXPECT_TRUE(Scan(emptied, m_clicked.Path()));
   EXPECT_EQ(StringList{}, emptied.Selected());
+}
+
+// A view that names its folder by a shell item, as Windows' does: the
+// folder is told from it, and its items are named in this process.
+TEST_F(MixedFolders, AViewNamingItsFolderByShellItem) {
+  CItemListView clicked({m_clicked.PathOf(L"a.txt"), m_clicked.PathOf(L"c.doc"), m_clicked.PathOf(L"b.TXT")},
+                        m_clicked.Path(), true);
+  EXPECT_TRUE(Scan(clicked, m_clicked.Path()));
+  EXPECT_EQ((StringList{m_clicked.PathOf(L"a.txt"), m_clicked.PathOf(L"b.TXT")}), clicked.Selected());
+
+  CItemListView other({m_other.PathOf(L"a.txt"), m_other.PathOf(L"d.txt")}, m_other.Path(), true);
+  EXPECT_FALSE(Scan(other, m_clicked.Path()));
+  EXPECT_EQ(0, other.SelectItemCalls());
 }
 
 }  // namespace
