@@ -1,10 +1,8 @@
 #include "shellext/FolderViewItems.h"
 
 #include <memory>
-#include <new>
 #include <utility>
 
-#include "base/Failure.h"
 #include "platform/ScopedComPtr.h"
 #include "platform/TaskMemory.h"
 #include "platform/TextServices.h"

@@ -76,22 +76,6 @@ void Print(const std::wstring& line) { WriteUtf8(stdout, line + L"\n"); }
 
 int Fail(const std::wstring& message) { return FailProgram(L"command-benchmark", message); }
 
-std::wstring Format(const wchar_t* format, double value) {
-  wchar_t text[64];
-  swprintf(text, 64, format, value);
-  return text;
-}
-
-std::wstring Pad(const std::wstring& text, size_t width) {
-  return text.size() >= width ? text : std::wstring(width - text.size(), L' ') + text;
-}
-
-bool ParsePositive(const std::wstring& text, int* out) {
-  if (text.empty() || text.size() > 9 || text.find_first_not_of(L"0123456789") != std::wstring::npos) return false;
-  *out = std::stoi(text);
-  return *out > 0;
-}
-
 bool ParseOptions(int count, wchar_t** arguments, Options* options) {
   std::vector<std::wstring> positional;
   for (int i = 1; i < count; ++i) {
@@ -101,17 +85,7 @@ bool ParseOptions(int count, wchar_t** arguments, Options* options) {
     } else if (argument == L"--runs") {
       if (i + 1 >= count || !ParsePositive(arguments[++i], &options->runs)) return false;
     } else if (argument == L"--sizes") {
-      if (i + 1 >= count) return false;
-      const std::wstring value = arguments[++i];
-      options->sizes.clear();
-      for (size_t start = 0;;) {
-        const size_t comma = value.find(L',', start);
-        int size = 0;
-        if (!ParsePositive(value.substr(start, comma - start), &size)) return false;
-        options->sizes.push_back(size);
-        if (comma == std::wstring::npos) break;
-        start = comma + 1;
-      }
+      if (i + 1 >= count || !ParsePositiveList(arguments[++i], &options->sizes)) return false;
     } else if (argument.size() > 1 && argument[0] == L'-' && argument[1] == L'-') {
       return false;
     } else {
@@ -122,14 +96,6 @@ bool ParseOptions(int count, wchar_t** arguments, Options* options) {
   options->dll = positional[0];
   options->workFolder = positional[1];
   return true;
-}
-
-// The directory of this program, where explorer-command-proxy.dll is built.
-std::wstring ProgramFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-  path.resize(length < path.size() ? length : 0);
-  return path.substr(0, path.find_last_of(L'\\') + 1);
 }
 
 // One folder in a window of its own, its two views, and the times and calls
@@ -145,7 +111,7 @@ class CTimedCommandFolder {
     Print(L"-- " + std::to_wstring(m_entries) + L" entries");
     const DWORD start = GetTickCount();
     if (FAILED(m_window.Open(m_path, 720, 480, kPopulateTimeout))) return Fail(m_window.GetError());
-    Print(L"   the view showed every entry after " + Format(L"%.1f", (GetTickCount() - start) / 1000.0) + L" s");
+    Print(L"   the view showed every entry after " + FormatNumber(L"%.1f", (GetTickCount() - start) / 1000.0) + L" s");
     const int shown = static_cast<int>(SendMessageW(m_window.GetListView(), LVM_GETITEMCOUNT, 0, 0));
     if (shown != m_entries) return Fail(L"the view of " + m_path + L" shows " + std::to_wstring(shown) + L" items");
     if (m_options.hidden) ShowWindow(m_window.GetFrame(), SW_HIDE);
@@ -223,10 +189,10 @@ void PrintTable(const Options& options, const std::vector<std::unique_ptr<CTimed
       const ViewKind view = static_cast<ViewKind>(v);
       const double inProcess = f->MedianTime(view, kInProcess);
       const double surrogate = f->MedianTime(view, kSurrogate);
-      Print(L"| " + Pad(std::to_wstring(f->Entries()), 7) + L" | " + kViewNames[v] +
-            std::wstring(9 - wcslen(kViewNames[v]), L' ') + L"| " + Pad(Format(L"%.1f", inProcess), 17) + L" | " +
-            Pad(Format(L"%.1f", surrogate), 16) + L" | " + Pad(Format(L"%.2f", surrogate / inProcess), 22) + L" | " +
-            Pad(std::to_wstring(f->Calls(view, kSurrogate)), 5) + L" |");
+      Print(L"| " + PadLeft(std::to_wstring(f->Entries()), 7) + L" | " + kViewNames[v] +
+            std::wstring(9 - wcslen(kViewNames[v]), L' ') + L"| " + PadLeft(FormatNumber(L"%.1f", inProcess), 17) + L" | " +
+            PadLeft(FormatNumber(L"%.1f", surrogate), 16) + L" | " + PadLeft(FormatNumber(L"%.2f", surrogate / inProcess), 22) + L" | " +
+            PadLeft(std::to_wstring(f->Calls(view, kSurrogate)), 5) + L" |");
     }
   }
   Print(L"");
@@ -235,7 +201,7 @@ void PrintTable(const Options& options, const std::vector<std::unique_ptr<CTimed
   for (int v = 0; v < kViewCount; ++v) {
     const ViewKind view = static_cast<ViewKind>(v);
     Print(L"(b) surrogate / (b) in process at " + n + L" entries, " + kViewNames[v] + L" view: " +
-          Format(L"%.2f", largest.MedianTime(view, kSurrogate) / largest.MedianTime(view, kInProcess)));
+          FormatNumber(L"%.2f", largest.MedianTime(view, kSurrogate) / largest.MedianTime(view, kInProcess)));
     std::wstring calls = L"cross-process calls per run, " + std::wstring(kViewNames[v]) + L" view:";
     for (const auto& f : folders) {
       calls += L" " + std::to_wstring(f->Calls(view, kSurrogate)) + L" at " + std::to_wstring(f->Entries());

@@ -241,14 +241,6 @@ bool ParseOptions(int count, wchar_t** arguments, Options* options) {
 
 int ReportStates(const Options& options, CFolderWindow& window);
 
-// The directory of this program, where explorer-command-proxy.dll is built.
-std::wstring ProgramFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-  path.resize(length < path.size() ? length : 0);
-  return path.substr(0, path.find_last_of(L'\\') + 1);
-}
-
 // The file registered as the server of the classic handler (regsvr32 wrote it).
 std::wstring RegisteredServer() {
   wchar_t clsid[40] = {};

@@ -36,6 +36,41 @@ std::wstring Widen(const char* text) {
 
 }  // namespace
 
+std::wstring ProgramFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+  path.resize(length < path.size() ? length : 0);
+  return path.substr(0, path.find_last_of(L'\\') + 1);
+}
+
+std::wstring FormatNumber(const wchar_t* format, double value) {
+  wchar_t text[64];
+  swprintf(text, 64, format, value);
+  return text;
+}
+
+std::wstring PadLeft(const std::wstring& text, size_t width) {
+  return text.size() >= width ? text : std::wstring(width - text.size(), L' ') + text;
+}
+
+bool ParsePositive(const std::wstring& text, int* out) {
+  if (text.empty() || text.size() > 9 || text.find_first_not_of(L"0123456789") != std::wstring::npos) return false;
+  *out = std::stoi(text);
+  return *out > 0;
+}
+
+bool ParsePositiveList(const std::wstring& text, std::vector<int>* out) {
+  out->clear();
+  for (size_t start = 0;;) {
+    const size_t comma = text.find(L',', start);
+    int value = 0;
+    if (!ParsePositive(text.substr(start, comma - start), &value)) return false;
+    out->push_back(value);
+    if (comma == std::wstring::npos) return true;
+    start = comma + 1;
+  }
+}
+
 void WriteUtf8(FILE* stream, const std::wstring& text) {
   const int bytes =
       WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);

@@ -88,18 +88,6 @@ void Print(const std::wstring& line) { WriteUtf8(stdout, line + L"\n"); }
 
 int Fail(const std::wstring& message) { return FailProgram(L"selection-benchmark", message); }
 
-std::wstring Format(const wchar_t* format, double value) {
-  wchar_t text[64];
-  swprintf(text, 64, format, value);
-  return text;
-}
-
-bool ParsePositive(const std::wstring& text, int* out) {
-  if (text.empty() || text.size() > 9 || text.find_first_not_of(L"0123456789") != std::wstring::npos) return false;
-  *out = std::stoi(text);
-  return *out > 0;
-}
-
 bool ParseOptions(int count, wchar_t** arguments, Options* options) {
   std::vector<std::wstring> positional;
   for (int i = 1; i < count; ++i) {
@@ -114,16 +102,7 @@ bool ParseOptions(int count, wchar_t** arguments, Options* options) {
       if (argument == L"--runs" && !ParsePositive(value, &options->runs)) return false;
       if (argument == L"--once-from" && !ParsePositive(value, &options->onceFrom)) return false;
       if (argument == L"--sizes") {
-        options->sizes.clear();
-        size_t start = 0;
-        for (;;) {
-          const size_t comma = value.find(L',', start);
-          int size = 0;
-          if (!ParsePositive(value.substr(start, comma - start), &size)) return false;
-          options->sizes.push_back(size);
-          if (comma == std::wstring::npos) break;
-          start = comma + 1;
-        }
+        if (!ParsePositiveList(value, &options->sizes)) return false;
         std::sort(options->sizes.begin(), options->sizes.end());
       }
     } else if (argument.size() > 1 && argument[0] == L'-' && argument[1] == L'-') {
@@ -244,10 +223,10 @@ class CTimedFolder {
     DWORD start = GetTickCount();
     m_photos = std::make_unique<CPhotoFolder>(m_path, m_entries);
     if (!m_photos->GetError().empty()) return Fail(m_photos->GetError());
-    Print(L"   folder ready in " + Format(L"%.1f", (GetTickCount() - start) / 1000.0) + L" s");
+    Print(L"   folder ready in " + FormatNumber(L"%.1f", (GetTickCount() - start) / 1000.0) + L" s");
     start = GetTickCount();
     if (FAILED(m_window.Open(m_path, 720, 480, kPopulateTimeout))) return Fail(m_window.GetError());
-    Print(L"   the view showed every entry after " + Format(L"%.1f", (GetTickCount() - start) / 1000.0) + L" s");
+    Print(L"   the view showed every entry after " + FormatNumber(L"%.1f", (GetTickCount() - start) / 1000.0) + L" s");
     m_listView = m_window.GetListView();
     const int shown = GetItemCount(m_listView);
     if (shown != m_entries) return Fail(L"the view shows " + std::to_wstring(shown) + L" items");
@@ -322,14 +301,10 @@ class CTimedFolder {
   std::vector<double> m_times[kRouteCount][kVariantCount];
 };
 
-std::wstring Pad(const std::wstring& text, size_t width) {
-  return text.size() >= width ? text : std::wstring(width - text.size(), L' ') + text;
-}
-
 std::wstring Milliseconds(const CTimedFolder& folder, Route route, Variant variant, const Options& options) {
   const size_t runs = folder.Runs(route, variant);
   if (runs == 0) return L"-";
-  return Format(L"%.1f", folder.MedianTime(route, variant)) + (runs == 1 && options.runs > 1 ? L"*" : L"");
+  return FormatNumber(L"%.1f", folder.MedianTime(route, variant)) + (runs == 1 && options.runs > 1 ? L"*" : L"");
 }
 
 void PrintTable(const Options& options, const std::vector<std::unique_ptr<CTimedFolder>>& folders) {
@@ -353,13 +328,13 @@ void PrintTable(const Options& options, const std::vector<std::unique_ptr<CTimed
       const Route route = static_cast<Route>(r);
       anyOnce = anyOnce || !f->SlowVariantsEveryRound();
       const double asBuilt = f->MedianTime(route, kAsBuilt);
-      Print(L"| " + Pad(std::to_wstring(f->Entries()), 7) + L" | " + Pad(std::to_wstring(f->Matching()), 8) + L" | " +
+      Print(L"| " + PadLeft(std::to_wstring(f->Entries()), 7) + L" | " + PadLeft(std::to_wstring(f->Matching()), 8) + L" | " +
             std::wstring(kRouteNames[route]) + std::wstring(6 - wcslen(kRouteNames[route]), L' ') + L" | " +
-            Pad(Milliseconds(*f, route, kWalk, options), 11) + L" | " +
-            Pad(Milliseconds(*f, route, kFocusEach, options), 11) + L" | " +
-            Pad(Format(L"%.1f", asBuilt), 7) + L" | " + Pad(Format(L"%.1f", f->MedianTime(route, kFloor)), 7) + L" | " +
-            Pad(Format(L"%.2f", asBuilt / f->MedianTime(route, kFloor)), 7) + L" | " +
-            Pad(Format(L"%.0f", f->MedianTime(route, kFocusEach) / asBuilt), 8) + L" |");
+            PadLeft(Milliseconds(*f, route, kWalk, options), 11) + L" | " +
+            PadLeft(Milliseconds(*f, route, kFocusEach, options), 11) + L" | " +
+            PadLeft(FormatNumber(L"%.1f", asBuilt), 7) + L" | " + PadLeft(FormatNumber(L"%.1f", f->MedianTime(route, kFloor)), 7) + L" | " +
+            PadLeft(FormatNumber(L"%.2f", asBuilt / f->MedianTime(route, kFloor)), 7) + L" | " +
+            PadLeft(FormatNumber(L"%.0f", f->MedianTime(route, kFocusEach) / asBuilt), 8) + L" |");
     }
   }
   if (anyOnce) Print(L"* one run only, after the rounds: at this size the variant takes minutes");
@@ -376,12 +351,12 @@ void PrintTable(const Options& options, const std::vector<std::unique_ptr<CTimed
     const std::wstring name = kRouteNames[route];
     const double asBuilt = largest.MedianTime(route, kAsBuilt);
     Print(L"(b) / (c) at " + n + L" entries, " + name + L" route: " +
-          Format(L"%.2f", asBuilt / largest.MedianTime(route, kFloor)));
+          FormatNumber(L"%.2f", asBuilt / largest.MedianTime(route, kFloor)));
     Print(L"(b0) / (b) at " + n + L" entries, " + name + L" route: " +
-          Format(L"%.2f", largest.MedianTime(route, kFocusEach) / asBuilt));
+          FormatNumber(L"%.2f", largest.MedianTime(route, kFocusEach) / asBuilt));
     if (before != nullptr) {
       Print(L"(b) at " + n + L" / (b) at " + std::to_wstring(before->Entries()) + L" entries, " + name + L" route: " +
-            Format(L"%.2f", asBuilt / before->MedianTime(route, kAsBuilt)));
+            FormatNumber(L"%.2f", asBuilt / before->MedianTime(route, kAsBuilt)));
     }
   }
 }

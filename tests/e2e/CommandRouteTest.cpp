@@ -13,6 +13,7 @@
 #include "platform/ScopedComPtr.h"
 #include "shellext/SelecterCommand.h"
 #include "shellext/SelecterMenu.h"
+#include "tests/support/FolderWindowTesting.h"
 #include "tests/support/TempFolder.h"
 #include "tools/BatchingFolderView.h"
 #include "tools/ContextMenuDriver.h"
@@ -24,23 +25,6 @@ namespace {
 
 using StringList = std::vector<std::wstring>;
 using Services = CFolderViewSite::Services;
-
-StringList Named(CFolderWindow& window, bool CFolderWindow::ItemState::*bit) {
-  std::vector<CFolderWindow::ItemState> states;
-  EXPECT_EQ(S_OK, window.ReadItemStates(&states)) << CTempFolder::Narrow(window.GetError());
-  StringList names;
-  for (const CFolderWindow::ItemState& state : states) {
-    if (state.*bit) names.push_back(state.name);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-// References held on `object` by others than the caller.
-ULONG References(IUnknown* object) {
-  object->AddRef();
-  return object->Release();
-}
 
 CScopedComPtr<IExplorerCommand> NewCommand() {
   CScopedComPtr<IExplorerCommand> command;
@@ -57,35 +41,7 @@ struct CommandCase {
 
 void PrintTo(const CommandCase& c, std::ostream* os) { *os << c.what; }
 
-class CommandRoute : public ::testing::TestWithParam<CommandCase> {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-    m_oleInitialised = true;
-    // notes.txt_old is listed for *.txt by its short-name alias only.
-    for (const wchar_t* name : {L"a.txt", L"b.TXT", L"c.doc", L"page.html", L"x.htm", L"notes.txt_old"}) {
-      m_folder.AddFile(name);
-    }
-    m_folder.AddFolder(L"old.txt");
-    m_window = std::make_unique<CFolderWindow>();
-    ASSERT_EQ(S_OK, m_window->Open(m_folder.Path(), 640, 400)) << CTempFolder::Narrow(m_window->GetError());
-  }
-  void TearDown() override {
-    m_window.reset();
-    if (m_oleInitialised) OleUninitialize();
-  }
-
-  // c.doc selected and focused, and the clicked entries selected too where
-  // they still exist, as when the user right-clicked them.
-  void SelectAsClicked(const StringList& clicked, bool clickedExist) {
-    EXPECT_EQ(S_OK, m_window->SelectEntries({L"c.doc"}, false)) << CTempFolder::Narrow(m_window->GetError());
-    if (clickedExist) EXPECT_EQ(S_OK, m_window->SelectEntries(clicked, true));
-  }
-
-  CTempFolder m_folder;
-  std::unique_ptr<CFolderWindow> m_window;
-  bool m_oleInitialised = false;
-};
+class CommandRoute : public SampleFolderWindowTest<CommandCase> {};
 
 TEST_P(CommandRoute, SelectsWhatTheClassicHandlerSelects) {
   const CommandCase& c = GetParam();

@@ -21,6 +21,7 @@
 #include "platform/ScopedHandles.h"
 #include "platform/WinApi.h"
 #include "shellext/SelecterCommand.h"
+#include "tests/support/FolderWindowTesting.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/WinePath.h"
 #include "tools/BatchingFolderView.h"
@@ -37,22 +38,6 @@ using Services = CFolderViewSite::Services;
 // {F06FB54A-A1ED-4613-9C05-63353D9D46F5}, written out: the surrogate must be
 // asked for the registered class, not for this program's copy of it.
 constexpr CLSID kCommandClass = {0xF06FB54A, 0xA1ED, 0x4613, {0x9C, 0x05, 0x63, 0x35, 0x3D, 0x9D, 0x46, 0xF5}};
-
-StringList Named(CFolderWindow& window, bool CFolderWindow::ItemState::*bit) {
-  std::vector<CFolderWindow::ItemState> states;
-  EXPECT_EQ(S_OK, window.ReadItemStates(&states)) << CTempFolder::Narrow(window.GetError());
-  StringList names;
-  for (const CFolderWindow::ItemState& state : states) {
-    if (state.*bit) names.push_back(state.name);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-ULONG References(IUnknown* object) {
-  object->AddRef();
-  return object->Release();
-}
 
 CScopedComPtr<IExplorerCommand> InProcessCommand() {
   CScopedComPtr<IExplorerCommand> command;

@@ -10,6 +10,7 @@
 
 #include "platform/ScopedComPtr.h"
 #include "shellext/SelecterMenu.h"
+#include "tests/support/FolderWindowTesting.h"
 #include "tests/support/TempFolder.h"
 #include "tools/ContextMenuDriver.h"
 #include "tools/FolderWindow.h"
@@ -48,16 +49,7 @@ class PlatformFolderWindow : public ::testing::TestWithParam<RightClickCase> {
     if (m_oleInitialised) OleUninitialize();
   }
 
-  StringList Named(bool CFolderWindow::ItemState::*bit) {
-    std::vector<CFolderWindow::ItemState> states;
-    EXPECT_EQ(S_OK, m_window->ReadItemStates(&states)) << CTempFolder::Narrow(m_window->GetError());
-    StringList names;
-    for (const CFolderWindow::ItemState& state : states) {
-      if (state.*bit) names.push_back(state.name);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  StringList Named(bool CFolderWindow::ItemState::*bit) { return quorvel::Named(*m_window, bit); }
 
   CTempFolder m_folder;
   std::unique_ptr<CFolderWindow> m_window;

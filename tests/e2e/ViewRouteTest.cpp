@@ -12,6 +12,7 @@
 
 #include "platform/ScopedComPtr.h"
 #include "shellext/SelecterMenu.h"
+#include "tests/support/FolderWindowTesting.h"
 #include "tests/support/TempFolder.h"
 #include "tools/ContextMenuDriver.h"
 #include "tools/FolderWindow.h"
@@ -28,17 +29,6 @@ struct Outcome {
   std::wstring route;
 };
 
-StringList Named(CFolderWindow& window, bool CFolderWindow::ItemState::*bit) {
-  std::vector<CFolderWindow::ItemState> states;
-  EXPECT_EQ(S_OK, window.ReadItemStates(&states)) << CTempFolder::Narrow(window.GetError());
-  StringList names;
-  for (const CFolderWindow::ItemState& state : states) {
-    if (state.*bit) names.push_back(state.name);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 struct RouteCase {
   const char* what;
   StringList clicked;
@@ -48,30 +38,13 @@ struct RouteCase {
 
 void PrintTo(const RouteCase& c, std::ostream* os) { *os << c.what; }
 
-class ViewRoute : public ::testing::TestWithParam<RouteCase> {
+class ViewRoute : public SampleFolderWindowTest<RouteCase> {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-    m_oleInitialised = true;
-    // notes.txt_old is listed for *.txt by its short-name alias only.
-    for (const wchar_t* name : {L"a.txt", L"b.TXT", L"c.doc", L"page.html", L"x.htm", L"notes.txt_old"}) {
-      m_folder.AddFile(name);
-    }
-    m_folder.AddFolder(L"old.txt");
-    m_window = std::make_unique<CFolderWindow>();
-    ASSERT_EQ(S_OK, m_window->Open(m_folder.Path(), 640, 400)) << CTempFolder::Narrow(m_window->GetError());
-  }
-  void TearDown() override {
-    m_window.reset();
-    if (m_oleInitialised) OleUninitialize();
-  }
-
   // From c.doc selected and focused, and the clicked entries selected too
   // where they still exist, a new handler is driven through one right-click.
   Outcome RightClick(IDataObject* dataObject, const StringList& clicked, bool clickedExist,
                      const RightClickOptions& options) {
-    EXPECT_EQ(S_OK, m_window->SelectEntries({L"c.doc"}, false)) << CTempFolder::Narrow(m_window->GetError());
-    if (clickedExist) EXPECT_EQ(S_OK, m_window->SelectEntries(clicked, true));
+    SelectAsClicked(clicked, clickedExist);
     CScopedComPtr<IShellExtInit> handler;
     EXPECT_EQ(S_OK, CSelecterMenu::CreateObject(nullptr, IID_IShellExtInit, handler.ReceiveVoid()));
     RightClickReport report;
@@ -82,10 +55,6 @@ class ViewRoute : public ::testing::TestWithParam<RouteCase> {
     return {Named(*m_window, &CFolderWindow::ItemState::selected), Named(*m_window, &CFolderWindow::ItemState::focused),
             report.viewRoute};
   }
-
-  CTempFolder m_folder;
-  std::unique_ptr<CFolderWindow> m_window;
-  bool m_oleInitialised = false;
 };
 
 TEST_P(ViewRoute, EachServiceOfTheSiteSelectsWhatTheWindowRouteSelects) {
