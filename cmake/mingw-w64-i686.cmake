@@ -10,6 +10,12 @@ set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
 set(QUORVEL_WIDL i686-w64-mingw32-widl)
 set(QUORVEL_WIDL_TARGET -m32)
 
+# The GCC runtime, libstdc++ and winpthreads linked in statically: the DLL
+# and the test programs need nothing but system DLLs.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
 set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Configures and builds the builds into build/<name>.
-#   build.sh [host|windows|windows32|all] [TARGET...]
+#   build.sh [host|windows|windows32|windows-arm64|all] [TARGET...]
 #     host       native, with the sanitizers: the portable core and its tests
 #     windows    64-bit Windows: quorvel.dll, the tools, the tests, and the
 #                setup program (which also carries windows32's quorvel32.dll,
 #                built first)
 #     windows32  32-bit Windows: quorvel32.dll, the tools, the tests
-#     all        all three
+#     windows-arm64  ARM64 Windows (Zig): quorvel.dll and the programs of the
+#                ARM64 test set (target arm64_checks) unless targets are named
+#     all        all four
 # With targets, only those are built (and what they need); the setup program
 # is the windows build's target `setup`.
 set -euo pipefail
@@ -29,6 +31,13 @@ configure_and_build() {
 
 windows32() { configure_and_build windows32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake"; }
 
+windows_arm64() {
+  local wanted=("${targets[@]}")
+  [ ${#targets[@]} -gt 0 ] || targets=(quorvel arm64_checks)
+  configure_and_build windows-arm64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/zig-aarch64.cmake"
+  targets=("${wanted[@]}")
+}
+
 windows() {
   # The setup program needs the 32-bit DLL beside the 64-bit one.
   local wanted=("${targets[@]}")
@@ -45,10 +54,12 @@ case "$which" in
   host) configure_and_build host ;;
   windows) windows ;;
   windows32) windows32 ;;
+  windows-arm64) windows_arm64 ;;
   all)
     configure_and_build host
     windows32
+    windows_arm64
     windows
     ;;
-  *) echo "usage: build.sh [host|windows|windows32|all] [TARGET...]" >&2; exit 2 ;;
+  *) echo "usage: build.sh [host|windows|windows32|windows-arm64|all] [TARGET...]" >&2; exit 2 ;;
 esac

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs every Debian package the builds and tests need, and makes 32-bit
 # Windows programs run. Idempotent: what is already there is left as it is.
-#   install-deps.sh              everything, 32-bit programs included (the test command)
-#   install-deps.sh --64-bit-only  without wine32 and without emulation (the main command)
+#   install-deps.sh              everything, 32-bit programs and the ARM64 build's
+#                                compiler (scripts/install-zig.sh) included (the test command)
+#   install-deps.sh --64-bit-only  without wine32, emulation or the ARM64 build (the main command)
 #
 # 32-bit Windows programs (quorvel32.dll's tests, the setup program) need
 # wine32 from the i386 architecture, and wine32 needs a kernel that runs
@@ -80,6 +81,14 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 [ $with_32bit = 1 ] || exit 0
+
+# --- the ARM64 build's compiler --------------------------------------------
+
+if ! command -v npm >/dev/null; then
+  need_root "npm (the ARM64 build's compiler comes from the npm registry)"
+  apt_install npm
+fi
+"$(dirname "$0")/install-zig.sh"
 
 # --- 32-bit programs --------------------------------------------------------
 

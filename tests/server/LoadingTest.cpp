@@ -204,5 +204,16 @@ TEST(LibraryUnload, AProcessExitsCleanlyWithTheLibraryAndASatelliteLoaded) {
   }
 }
 
+// A thread that made the library throw and catch inside (running out of
+// memory in Initialize) ends after the library was unloaded, then the
+// process ends: neither may run code of the unloaded library.
+TEST(LibraryUnload, AThreadEndsCleanlyAfterTheLibraryThrewAndWasUnloaded) {
+  CLibraryFolder folder;
+  const std::wstring commandLine = L"\"" + WinePath(QUORVEL_UNLOAD_HOST) + L"\" \"" + folder.Library() + L"\"";
+  // 0: Initialize answered E_OUTOFMEMORY, the library was unloaded, and the
+  // thread and the process ended cleanly.
+  EXPECT_EQ(0u, RunToExit(commandLine));
+}
+
 }  // namespace
 }  // namespace quorvel

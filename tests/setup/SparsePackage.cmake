@@ -4,7 +4,7 @@
 add_executable(recording_stand_in RecordingStandIn.cpp)
 set_target_properties(recording_stand_in PROPERTIES OUTPUT_NAME recording-stand-in)
 target_link_libraries(recording_stand_in PRIVATE quorvel_platform)
-target_link_options(recording_stand_in PRIVATE -municode)
+quorvel_use_wide_main(recording_stand_in)
 
 set(release "${CMAKE_CURRENT_BINARY_DIR}/release-signed")
 add_custom_command(
