@@ -81,6 +81,11 @@ class CDropFilesDataObject : public IDataObject {
     medium->tymed = TYMED_HGLOBAL;
     medium->hGlobal = memory;
     medium->pUnkForRelease = new CMediumRelease(this, memory);
+    if (medium->pUnkForRelease == nullptr) {
+      GlobalFree(memory);
+      *medium = STGMEDIUM();
+      return E_OUTOFMEMORY;
+    }
     ++m_outstanding;
     return S_OK;
   }
@@ -105,6 +110,11 @@ class CDropFilesDataObject : public IDataObject {
    public:
     CMediumRelease(CDropFilesDataObject* owner, HGLOBAL memory) : m_owner(owner), m_memory(memory) {}
     virtual ~CMediumRelease() = default;
+    // It stands in for the shell's object, whose memory is not the handler's:
+    // the failures that tests inject into operator new leave it alone, and
+    // GetData, a COM method, never throws.
+    static void* operator new(size_t size) noexcept { return HeapAlloc(GetProcessHeap(), 0, size); }
+    static void operator delete(void* memory) noexcept { HeapFree(GetProcessHeap(), 0, memory); }
     STDMETHOD(QueryInterface)(REFIID iid, void** out) override {
       if (out == nullptr) return E_POINTER;
       *out = nullptr;
