@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs every Debian package the builds and tests need, and makes 32-bit
 # Windows programs run. Idempotent: what is already there is left as it is.
-#   install-deps.sh              everything, 32-bit programs included (the test command)
-#   install-deps.sh --64-bit-only  without wine32 and without emulation (the main command)
+#   install-deps.sh              everything, 32-bit programs and the arm64 root for
+#                                ARM64 programs included (the test command)
+#   install-deps.sh --64-bit-only  without wine32, emulation or the arm64 root (the main command)
 #
 # 32-bit Windows programs (quorvel32.dll's tests, the setup program) need
 # wine32 from the i386 architecture, and wine32 needs a kernel that runs
@@ -80,6 +81,8 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 [ $with_32bit = 1 ] || exit 0
+
+"$(dirname "$0")/install-arm64-root.sh" || echo "install-deps: the arm64 root could not be made; the windows-arm64 tests cannot run" >&2
 
 # --- 32-bit programs --------------------------------------------------------
 
