@@ -141,7 +141,12 @@ serve_prefix() {
 
 start() {
   check_root
-  start_display || return 1
+  if ! display_alive; then
+    # A running server's programs (the desktop among them) know only the
+    # display that has gone.
+    if server_alive; then stop_server; fi
+    start_display || return 1
+  fi
   export DISPLAY
   DISPLAY=$(cat "$state/display") || return 1
   if [ ! -f "$prefix/system.reg" ]; then
