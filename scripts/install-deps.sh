@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs every Debian package the builds and tests need, and makes 32-bit
 # Windows programs run. Idempotent: what is already there is left as it is.
-#   install-deps.sh              everything, 32-bit programs and the ARM64 build's
-#                                compiler (scripts/install-zig.sh) included (the test command)
+#   install-deps.sh              everything: 32-bit programs, the ARM64 build's compiler
+#                                (scripts/install-zig.sh) and the arm64 root where its
+#                                programs run (scripts/install-arm64-root.sh) (the test command)
 #   install-deps.sh --64-bit-only  without wine32, emulation or the ARM64 build (the main command)
 #
 # 32-bit Windows programs (quorvel32.dll's tests, the setup program) need
@@ -82,13 +83,14 @@ fi
 
 [ $with_32bit = 1 ] || exit 0
 
-# --- the ARM64 build's compiler --------------------------------------------
+# --- the ARM64 build: its compiler and the arm64 root ---------------------
 
 if ! command -v npm >/dev/null; then
   need_root "npm (the ARM64 build's compiler comes from the npm registry)"
   apt_install npm
 fi
 "$(dirname "$0")/install-zig.sh"
+"$(dirname "$0")/install-arm64-root.sh" || echo "install-deps: the arm64 root could not be made; the windows-arm64 tests cannot run" >&2
 
 # --- 32-bit programs --------------------------------------------------------
 

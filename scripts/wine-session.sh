@@ -16,6 +16,8 @@
 set -euo pipefail
 # shellcheck source=scripts/wine-programs.sh
 . "$(dirname "$0")/wine-programs.sh"
+# shellcheck source=scripts/wine-display.sh
+. "$(dirname "$0")/wine-display.sh"
 
 action=${1:?usage: wine-session.sh start|stop|env <build-dir> [--with-32-bit]}
 build=$(cd "${2:?build dir}" && pwd)
@@ -34,30 +36,6 @@ export WINEDEBUG=-all
 export WINEARCH=win64
 # No Mono or Gecko installers: the tests need neither.
 export WINEDLLOVERRIDES="mscoree,mshtml="
-
-display_alive() {
-  [ -f "$state/xvfb.pid" ] && kill -0 "$(cat "$state/xvfb.pid")" 2>/dev/null
-}
-
-start_display() {
-  display_alive && return 0
-  local n
-  for n in $(seq 91 160); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
-    echo $! >"$state/xvfb.pid"
-    for _ in $(seq 1 50); do
-      [ -e "/tmp/.X11-unix/X$n" ] && break
-      sleep 0.1
-    done
-    if display_alive && [ -e "/tmp/.X11-unix/X$n" ]; then
-      echo ":$n" >"$state/display"
-      return 0
-    fi
-  done
-  echo "wine-session: could not start Xvfb" >&2
-  return 1
-}
 
 wineboot_init() {
   wine64_program wineboot -i </dev/null >/dev/null 2>&1 9>&- || true
@@ -127,8 +105,8 @@ start() {
 
 stop() {
   wineserver -k </dev/null >/dev/null 2>&1 9>&- || true
-  if display_alive; then kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true; fi
-  rm -f "$state/started" "$state/xvfb.pid" "$state/display"
+  stop_display
+  rm -f "$state/started"
 }
 
 case "$action" in
