@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Runs every test of both builds: installs what is missing, builds, runs the
+# Runs every test of every build: installs what is missing, builds, runs the
 # host build's tests (AddressSanitizer, UBSan) and the Windows builds' tests
 # under Wine with a virtual display. The 32-bit build's tests run whole where
 # the kernel runs 32-bit programs; where they run under emulation, a subset
-# (QUORVEL_WINDOWS32_TESTS=all or subset chooses).
+# (QUORVEL_WINDOWS32_TESTS=all or subset chooses). The ARM64 build's set
+# (tests/arm64) runs under the arm64 root's Wine through qemu-user.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build_root=${QUORVEL_BUILD_ROOT:-$root/build}
@@ -25,12 +26,29 @@ fi
 stop_sessions() {
   "$root/scripts/wine-session.sh" stop "$build_root/windows"
   "$root/scripts/wine-session.sh" stop "$build_root/windows32"
+  "$root/scripts/arm64-wine.sh" stop "$build_root/windows-arm64"
 }
 trap stop_sessions EXIT
 
 echo "=== windows build (64-bit): under Wine ==="
 "$root/scripts/wine-session.sh" start "$build_root/windows"
 (cd "$build_root/windows" && ctest --output-on-failure -j2) || status=1
+
+minutes() { printf '%d min %02d s' $(($1 / 60)) $(($1 % 60)); }
+
+# The ARM64 build: its set of tests under Debian's arm64 Wine through qemu-user.
+arm64_start=$SECONDS
+# shellcheck source=scripts/arm64-root.sh
+. "$root/scripts/arm64-root.sh"
+if ! arm64_root_ready; then
+  echo "=== windows-arm64 tests NOT RUN: the arm64 root is missing (scripts/install-arm64-root.sh says why) ===" >&2
+  status=1
+else
+  echo "=== windows-arm64 build (ARM64): the ARM64 set (tests/arm64) under arm64 Wine through qemu-user ==="
+  (cd "$build_root/windows-arm64" && ctest --test-dir tests/arm64 --output-on-failure -j2) || status=1
+  "$root/scripts/arm64-wine.sh" stop "$build_root/windows-arm64"
+  echo "=== windows-arm64: the ARM64 set took $(minutes $((SECONDS - arm64_start))) ==="
+fi
 
 # The 32-bit half: quorvel32.dll, its tests and the shipped setup program (a
 # 32-bit program), in a prefix of its own made with its 32-bit half.
@@ -41,7 +59,6 @@ suite=${QUORVEL_WINDOWS32_TESTS:-}
 if [ -z "$suite" ]; then
   if [ "$i386" = emulated ]; then suite=subset; else suite=all; fi
 fi
-minutes() { printf '%d min %02d s' $(($1 / 60)) $(($1 % 60)); }
 half_start=$SECONDS
 if [ "$i386" = none ]; then
   # install-deps.sh could not make 32-bit programs run (it says why): nothing 32-bit can run.
@@ -74,7 +91,7 @@ else
 fi
 
 if [ $status -eq 0 ]; then
-  echo "=== all tests of both builds passed ==="
+  echo "=== all tests of every build passed ==="
 else
   echo "=== some tests failed ===" >&2
 fi
