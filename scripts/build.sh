@@ -29,6 +29,9 @@ configure_and_build() {
 
 windows32() { configure_and_build windows32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake"; }
 
+# Placeholder until the ARM64 build's own windows_arm64 is merged: that one replaces this.
+windows_arm64() { configure_and_build windows-arm64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/zig-aarch64.cmake"; }
+
 windows() {
   # The setup program needs the 32-bit DLL beside the 64-bit one.
   local wanted=("${targets[@]}")
