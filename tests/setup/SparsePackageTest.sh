@@ -19,7 +19,8 @@
 # 64-bit programs: where 32-bit programs run only emulated, the shipped 32-bit
 # program's run took most of an hour here. (The shipped program reaches the
 # 64-bit PowerShell with file-system redirection turned off, which this test
-# does not exercise.)
+# does not exercise; Arm64SetupTest.sh does, for the shipped program's ARM64
+# path.)
 set -euo pipefail
 
 while [ $# -gt 0 ]; do
