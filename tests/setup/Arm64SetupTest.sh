@@ -16,12 +16,12 @@
 # Two ways to run it:
 #   default: the setup script built as a 64-bit program (the 64-bit build's test);
 #   --dll32 DLL: the script built as the shipped 32-bit program, with
-#     quorvel32.dll, in a prefix with its 32-bit half (the 32-bit build's test,
-#     under emulation a few minutes a run): the ARM64 case on Windows 11 for
-#     everyone alone, which also shows this program reaching system32's
-#     regsvr32 and PowerShell with file-system redirection off, and
-#     quorvel32.dll installed beside the ARM64 DLL and registered in the
-#     32-bit view.
+#     quorvel32.dll, in a prefix with its 32-bit half (the 32-bit build's test;
+#     under emulation each 32-bit program takes about a minute): the ARM64
+#     case on Windows 11 for everyone alone, which also shows this program
+#     reaching system32's regsvr32 and PowerShell with file-system redirection
+#     off, and quorvel32.dll installed beside the ARM64 DLL and registered in
+#     the 32-bit view.
 set -euo pipefail
 
 dll32=""
@@ -67,7 +67,6 @@ fi
 user_w="$(wine64_program cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')\\Programs\\Quorvel"
 user_folder=$(wine64_program winepath -u "$user_w" 2>/dev/null | tr -d '\r')
 user_entry='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quorvel'
-class32_key='HKLM\Software\Classes\CLSID\{5B7C2E91-3D4A-4F86-A1C2-7E9D0B3F6A15}\InprocServer32'
 # Under emulation a 32-bit program takes about a minute: each case says when it began.
 step() { echo "== $* (at ${SECONDS} s)"; }
 
@@ -118,13 +117,13 @@ run_case() {
     wine64_program reg query "$entry" >/dev/null 2>&1 || check "$name: run $run: no entry $entry"
   done
   if [ -n "$dll32" ]; then
-    wine64_program reg query "$class32_key" /ve /reg:32 2>/dev/null | grep -qiF "$dir_w\\quorvel32.dll" ||
+    wine64_program reg query "$class_key" /ve /reg:32 2>/dev/null | grep -qiF "$dir_w\\quorvel32.dll" ||
       check "$name: quorvel32.dll is not registered in the 32-bit view"
   fi
   uninstall "$dir" "$entry"
   expect_runs "$name: the uninstall" "${uninstall_runs[@]}"
   if [ -n "$dll32" ]; then
-    has_key "$class32_key" 32 && check "$name: quorvel32.dll is still registered in the 32-bit view"
+    has_key "$class_key" 32 && check "$name: quorvel32.dll is still registered in the 32-bit view"
   fi
   return 0
 }
