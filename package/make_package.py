@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
-"""Builds the signed package QuorvelContextMenu-<version>.msix.
+"""Builds the signed packages QuorvelContextMenu-<version>[-arm64].msix, one
+per processor architecture, from one template and with one certificate.
 
     make_package.py --template AppxManifest.xml.in --version V --clsid GUID
-                    --work DIR --out OUT.msix --nsh OUT.nsh --cer OUT.cer
+                    --work DIR --out x64=OUT.msix [--out arm64=OUT-arm64.msix]
+                    --nsh OUT.nsh --cer OUT.cer
 
 Signs with the release certificate where one is given, otherwise with a
 development certificate made here with openssl (kept in DIR, made once):
@@ -30,6 +32,8 @@ sys.path.insert(0, HERE)
 import pack_msix  # noqa: E402
 
 PACKAGE_NAME = "Quorvel.ContextMenu"
+# The architectures of quorvel.dll that a package can name.
+ARCHITECTURES = ("x64", "arm64")
 DEVELOPMENT_SUBJECT = "CN=Quorvel Development"
 OSSLSIGNCODE_MINIMUM = (2, 7)  # the first version that signs MSIX packages
 
@@ -117,11 +121,24 @@ def development_signer(work):
     return DEVELOPMENT_SUBJECT, ["-certs", certificate, "-key", key], certificate
 
 
+def packages_wanted(outs):
+    """{architecture: path} of the --out ARCHITECTURE=PATH options."""
+    wanted = {}
+    for out in outs:
+        architecture, separator, path = out.partition("=")
+        if not separator or architecture not in ARCHITECTURES or not path or architecture in wanted:
+            fail("--out wants ARCHITECTURE=PATH, once per architecture (%s): %s" % (", ".join(ARCHITECTURES), out))
+        wanted[architecture] = path
+    return wanted
+
+
 def main():
     parser = argparse.ArgumentParser()
-    for option in ("template", "version", "clsid", "work", "out", "nsh", "cer"):
+    for option in ("template", "version", "clsid", "work", "nsh", "cer"):
         parser.add_argument("--" + option, required=True)
+    parser.add_argument("--out", required=True, action="append")
     options = parser.parse_args()
+    wanted = packages_wanted(options.out)
     os.makedirs(options.work, exist_ok=True)
     check_osslsigncode()
 
@@ -134,29 +151,32 @@ def main():
         publisher, signer, development_certificate = development_signer(options.work)
 
     with open(options.template, encoding="utf-8") as source:
-        manifest = source.read()
-    for name, value in (("PACKAGE_NAME", PACKAGE_NAME), ("PUBLISHER", pack_msix.xml_attribute(publisher)),
-                        ("VERSION", options.version), ("COMMAND_CLSID", options.clsid.strip("{}").upper())):
-        manifest = manifest.replace("@%s@" % name, value)
-    if "@" in re.sub(r"<!--.*?-->", "", manifest, flags=re.S):
-        fail("the manifest template names a value this script does not fill in")
-    manifest_path = os.path.join(options.work, "AppxManifest.xml")
-    with open(manifest_path, "w", encoding="utf-8", newline="\r\n") as out:
-        out.write(manifest)
-
-    unsigned = os.path.join(options.work, "unsigned.msix")
-    pack_msix.main(["pack_msix.py", unsigned, manifest_path])
-    signed = options.out + ".part"
-    if os.path.exists(signed):
-        os.remove(signed)
+        template = source.read()
     timestamp = os.environ.get("QUORVEL_SIGNING_TIMESTAMP")
     try:
-        run(["osslsigncode", "sign"] + signer + ["-h", "sha256"] + (["-ts", timestamp] if timestamp else [])
-            + ["-in", unsigned, "-out", signed])
+        for architecture, out_path in wanted.items():
+            manifest = template
+            for name, value in (("PACKAGE_NAME", PACKAGE_NAME), ("PUBLISHER", pack_msix.xml_attribute(publisher)),
+                                ("VERSION", options.version), ("COMMAND_CLSID", options.clsid.strip("{}").upper()),
+                                ("ARCHITECTURE", architecture)):
+                manifest = manifest.replace("@%s@" % name, value)
+            if "@" in re.sub(r"<!--.*?-->", "", manifest, flags=re.S):
+                fail("the manifest template names a value this script does not fill in")
+            manifest_path = os.path.join(options.work, "AppxManifest-%s.xml" % architecture)
+            with open(manifest_path, "w", encoding="utf-8", newline="\r\n") as out:
+                out.write(manifest)
+
+            unsigned = os.path.join(options.work, "unsigned-%s.msix" % architecture)
+            pack_msix.main(["pack_msix.py", unsigned, manifest_path])
+            signed = out_path + ".part"
+            if os.path.exists(signed):
+                os.remove(signed)
+            run(["osslsigncode", "sign"] + signer + ["-h", "sha256"] + (["-ts", timestamp] if timestamp else [])
+                + ["-in", unsigned, "-out", signed])
+            os.replace(signed, out_path)
     finally:
         if password_file:
             os.remove(password_file)
-    os.replace(signed, options.out)
 
     if development_certificate:
         run(["openssl", "x509", "-in", development_certificate, "-outform", "DER", "-out", options.cer])
@@ -172,7 +192,8 @@ def main():
     with open(options.nsh, "w") as out:
         out.write(nsh)
     print("make_package: %s signed by %s (%s certificate)"
-          % (os.path.basename(options.out), publisher, "release" if pfx else "development"))
+          % (", ".join(os.path.basename(path) for path in wanted.values()), publisher,
+             "release" if pfx else "development"))
 
 
 if __name__ == "__main__":

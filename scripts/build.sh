@@ -44,10 +44,12 @@ windows() {
   if [ ${#wanted[@]} -eq 0 ] || printf '%s\n' "${wanted[@]}" | grep -qx setup; then
     targets=(quorvel)
     windows32
+    windows_arm64
     targets=("${wanted[@]}")
   fi
   configure_and_build windows -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-    -DQUORVEL_DLL32="$build_root/windows32/bin/quorvel32.dll"
+    -DQUORVEL_DLL32="$build_root/windows32/bin/quorvel32.dll" \
+    -DQUORVEL_DLLARM64="$build_root/windows-arm64/bin/quorvel.dll"
 }
 
 case "$which" in

@@ -2,8 +2,9 @@
 ; %LOCALAPPDATA%\Programs\Quorvel, each DLL registered for the current user
 ; alone through its DllInstall ("regsvr32 /s /n /i:user"), the entry among
 ; the installed programs under the user's Uninstall key. Included by
-; QuorvelSetup.nsi, whose CheckInstalled macro, UNINSTALL_KEY, UNINSTALLER,
-; $Failed, $Upgrade and $PerUser it shares.
+; QuorvelSetup.nsi, whose CheckInstalled, InstallNativeDll and
+; InstalledDllsSize macros, UNINSTALL_KEY, UNINSTALLER, $Failed, $Upgrade and
+; $PerUser it shares.
 ;
 ; The mode: /CurrentUser or /AllUsers on the command line; otherwise an
 ; administrator is asked (silently: for everyone) and anybody else installs
@@ -72,7 +73,8 @@ FunctionEnd
   ${EndIf}
 !macroend
 
-; The 64-bit regsvr32: from this 32-bit program only with the file system's
+; The native regsvr32 (x64, or ARM64 on ARM64 Windows), for quorvel.dll of
+; either build: from this 32-bit program only with the file system's
 ; redirection off.
 !macro UserRegsvr32Native ARGUMENTS FILE WHAT
   !ifndef TARGET_AMD64
@@ -106,17 +108,13 @@ FunctionEnd
 Function InstallForCurrentUser
   CreateDirectory "$INSTDIR"
   SetOutPath "$TEMP"
-  !ifndef TARGET_AMD64
-    ${If} ${RunningX64}
-      ClearErrors
-      !define LIBRARY_X64
-      !insertmacro InstallLib DLL NOTSHARED REBOOT_NOTPROTECTED "${DLL64}" "$INSTDIR\quorvel.dll" "$INSTDIR"
-      !undef LIBRARY_X64
-      !insertmacro CheckInstalled "quorvel.dll"
-      ${If} $Failed == "no"
-        !insertmacro UserRegsvr32Native "" "$INSTDIR\quorvel.dll" "register"
-      ${EndIf}
+  ${If} ${RunningWindows64}
+    !insertmacro InstallNativeDll DLL
+    ${If} $Failed == "no"
+      !insertmacro UserRegsvr32Native "" "$INSTDIR\quorvel.dll" "register"
     ${EndIf}
+  ${EndIf}
+  !ifndef TARGET_AMD64
     ${If} $Failed == "no"
       ClearErrors
       !insertmacro InstallLib DLL NOTSHARED REBOOT_NOTPROTECTED "${DLL32}" "$INSTDIR\quorvel32.dll" "$INSTDIR"
@@ -125,16 +123,10 @@ Function InstallForCurrentUser
     ${If} $Failed == "no"
       !insertmacro RunUserRegsvr32 "$SYSDIR\regsvr32.exe" "" "$INSTDIR\quorvel32.dll" "register"
     ${EndIf}
-  !else
-    ClearErrors
-    !insertmacro InstallLib DLL NOTSHARED REBOOT_NOTPROTECTED "${DLL64}" "$INSTDIR\quorvel.dll" "$INSTDIR"
-    !insertmacro CheckInstalled "quorvel.dll"
-    ${If} $Failed == "no"
-      !insertmacro UserRegsvr32Native "" "$INSTDIR\quorvel.dll" "register"
-    ${EndIf}
   !endif
 
   ${If} $Failed == "no"
+    !insertmacro InstalledDllsSize
     ClearErrors
     WriteUninstaller "$INSTDIR\${UNINSTALLER}"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
@@ -145,7 +137,6 @@ Function InstallForCurrentUser
     WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
-    SectionGetSize 0 $0
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
     ${If} ${Errors}
       StrCpy $Failed "yes"

@@ -1,13 +1,15 @@
-; The setup program: installs quorvel.dll (64-bit Windows only) and
-; quorvel32.dll into one folder, registers each through its own
-; DllRegisterServer in its own registry view, and lists the product among the
-; installed programs with an uninstaller. Built by the build:
+; The setup program: installs quorvel.dll (64-bit Windows only: the x64
+; build, or on ARM64 Windows the ARM64 build) and quorvel32.dll into one
+; folder, registers each through its own DllRegisterServer in its own registry
+; view, and lists the product among the installed programs with an
+; uninstaller. Built by the build:
 ;
-;   makensis -DVERSION=1.0.0.0 -DDLL64=<quorvel.dll> -DDLL32=<quorvel32.dll>
-;            -DOUTFILE=<QuorvelSetup-1.0.0.0.exe> QuorvelSetup.nsi
+;   makensis -DVERSION=1.0.0.0 -DDLL64=<quorvel.dll> -DDLLARM64=<ARM64 quorvel.dll>
+;            -DDLL32=<quorvel32.dll> -DOUTFILE=<QuorvelSetup-1.0.0.0.exe> QuorvelSetup.nsi
 ;
 ; -DTARGET_AMD64 builds the same program as a 64-bit one that carries the
-; 64-bit DLL alone (for Wine installations that run no 32-bit programs).
+; 64-bit DLLs alone (for Wine installations that run no 32-bit programs).
+; -DTEST_NATIVE_MACHINE_VARIABLE=NAME is for test fixtures alone (DetectArm64).
 ;
 ; Command line: /S silent; /D=FOLDER the folder of a first installation;
 ; /AllUsers for everyone (administrators), /CurrentUser just for the user
@@ -25,6 +27,16 @@ Unicode true
 !include x64.nsh
 !include Library.nsh
 !include Integration.nsh
+!include FileFunc.nsh
+
+; 64-bit Windows, x64 or ARM64 (x64.nsh's RunningX64 is true on both): always,
+; for the 64-bit program, written as a comparison at run time all the same so
+; that LogicLib leaves no label unused.
+!ifdef TARGET_AMD64
+  !define RunningWindows64 `"" == ""`
+!else
+  !define RunningWindows64 `${RunningX64}`
+!endif
 
 !define PRODUCT "Quorvel"
 !define PUBLISHER "Quorvel"
@@ -60,6 +72,7 @@ UninstPage instfiles
 Var Upgrade        ; "yes" when an earlier installation is being replaced
 Var Failed         ; "yes" once a step has failed
 Var PerUser        ; "yes" for the installation of the current user alone
+Var Arm64          ; "yes" on ARM64 Windows (DetectArm64)
 
 ; Windows 11's first-level context menu (the signed package).
 !include "${__FILEDIR__}\SparsePackage.nsh"
@@ -74,8 +87,32 @@ Var PerUser        ; "yes" for the installation of the current user alone
   !endif
 !macroend
 
+; ARM64 Windows runs a native ARM64 Explorer and COM surrogate, which load
+; ARM64 DLLs alone: there the ARM64 build takes the x64 build's place as
+; quorvel.dll, and the package naming it the x64 package's. The platform says
+; which machine it is (IsWow64Process2's native machine, through x64.nsh), to
+; this 32-bit program and to the 64-bit one alike. Wine reports its own machine
+; alone: a test fixture built with TEST_NATIVE_MACHINE_VARIABLE=NAME takes the
+; machine from that environment variable where it is set.
+!define IMAGE_FILE_MACHINE_ARM64 0xAA64
+Function DetectArm64
+  ${GetNativeMachineArchitecture} $0
+  !ifdef TEST_NATIVE_MACHINE_VARIABLE
+    ReadEnvStr $1 "${TEST_NATIVE_MACHINE_VARIABLE}"
+    ${If} $1 != ""
+      StrCpy $0 $1
+    ${EndIf}
+  !endif
+  ${If} $0 = ${IMAGE_FILE_MACHINE_ARM64}
+    StrCpy $Arm64 "yes"
+  ${Else}
+    StrCpy $Arm64 "no"
+  ${EndIf}
+FunctionEnd
+
 Function .onInit
   !insertmacro UseNativeView
+  Call DetectArm64
   StrCpy $Upgrade "no"
   StrCpy $Failed "no"
   Call ChooseInstallMode
@@ -112,6 +149,13 @@ Function SkipDirectoryOnUpgrade
   ${EndIf}
 FunctionEnd
 
+; Into $0: the size in KB that the entry among the installed programs gives,
+; the DLLs the folder now holds (the section's own size counts both 64-bit
+; builds the setup carries). Before ClearErrors: GetSize clears the error flag.
+!macro InstalledDllsSize
+  ${GetSize} "$INSTDIR" "/M=*.dll /S=0K /G=0" $0 $1 $2
+!macroend
+
 ; After InstallLib: the DLL was copied and registered, or is replaced and
 ; registered at the next restart because it is in use (the reboot flag). Any
 ; other error is a failure.
@@ -123,20 +167,42 @@ FunctionEnd
   ${EndIf}
 !macroend
 
+; quorvel.dll for the machine's own programs (REGDLL, or DLL where the caller
+; registers it): the ARM64 build on ARM64 Windows, else the x64 one. Written
+; with file-system redirection off and registered by the native regsvr32
+; (System32's), which calls its DllRegisterServer in the native registry view:
+; this program loads neither build itself when 32-bit, nor the ARM64 one when
+; x64.
+!macro InstallNativeDll LIBTYPE
+  ClearErrors
+  !define LIBRARY_X64
+  ${If} $Arm64 == "yes"
+    !insertmacro InstallLib ${LIBTYPE} NOTSHARED REBOOT_NOTPROTECTED "${DLLARM64}" "$INSTDIR\quorvel.dll" "$INSTDIR"
+  ${Else}
+    !insertmacro InstallLib ${LIBTYPE} NOTSHARED REBOOT_NOTPROTECTED "${DLL64}" "$INSTDIR\quorvel.dll" "$INSTDIR"
+  ${EndIf}
+  !undef LIBRARY_X64
+  !insertmacro CheckInstalled "quorvel.dll"
+!macroend
+
+; Unregistered by the native regsvr32, which calls its DllUnregisterServer,
+; whichever build it is.
+!macro UnInstallNativeDll UNINSTALL
+  !define LIBRARY_X64
+  !insertmacro UnInstallLib REGDLL NOTSHARED ${UNINSTALL} "$INSTDIR\quorvel.dll"
+  !undef LIBRARY_X64
+!macroend
+
 Function TakeBackFirstInstallation
   ; Only a first installation is taken back: an upgrade keeps what the
   ; earlier one had, repaired as far as it got.
   ${If} $Upgrade == "no"
     !ifndef TARGET_AMD64
       !insertmacro UnInstallLib REGDLL NOTSHARED NOREBOOT_NOTPROTECTED "$INSTDIR\quorvel32.dll"
-      ${If} ${RunningX64}
-        !define LIBRARY_X64
-        !insertmacro UnInstallLib REGDLL NOTSHARED NOREBOOT_NOTPROTECTED "$INSTDIR\quorvel.dll"
-        !undef LIBRARY_X64
-      ${EndIf}
-    !else
-      !insertmacro UnInstallLib REGDLL NOTSHARED NOREBOOT_NOTPROTECTED "$INSTDIR\quorvel.dll"
     !endif
+    ${If} ${RunningWindows64}
+      !insertmacro UnInstallNativeDll NOREBOOT_NOTPROTECTED
+    ${EndIf}
     Delete "$INSTDIR\${UNINSTALLER}"
     RMDir "$INSTDIR"
   ${EndIf}
@@ -154,16 +220,10 @@ Section "Quorvel"
   ; inherit it and would keep the folder from being removed.
   CreateDirectory "$INSTDIR"
   SetOutPath "$TEMP"
+  ${If} ${RunningWindows64}
+    !insertmacro InstallNativeDll REGDLL
+  ${EndIf}
   !ifndef TARGET_AMD64
-    ${If} ${RunningX64}
-      ; The 64-bit DLL: copied with file-system redirection off and registered
-      ; by the 64-bit regsvr32, which calls its DllRegisterServer.
-      ClearErrors
-      !define LIBRARY_X64
-      !insertmacro InstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "${DLL64}" "$INSTDIR\quorvel.dll" "$INSTDIR"
-      !undef LIBRARY_X64
-      !insertmacro CheckInstalled "quorvel.dll"
-    ${EndIf}
     ; The 32-bit DLL, registered in this (32-bit) process through its own
     ; DllRegisterServer: its entries go to the 32-bit view.
     ${If} $Failed == "no"
@@ -171,13 +231,10 @@ Section "Quorvel"
       !insertmacro InstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "${DLL32}" "$INSTDIR\quorvel32.dll" "$INSTDIR"
       !insertmacro CheckInstalled "quorvel32.dll"
     ${EndIf}
-  !else
-    ClearErrors
-    !insertmacro InstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "${DLL64}" "$INSTDIR\quorvel.dll" "$INSTDIR"
-    !insertmacro CheckInstalled "quorvel.dll"
   !endif
 
   ${If} $Failed == "no"
+    !insertmacro InstalledDllsSize
     ClearErrors
     WriteUninstaller "$INSTDIR\${UNINSTALLER}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
@@ -188,7 +245,6 @@ Section "Quorvel"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
-    SectionGetSize 0 $0
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
     ${If} ${Errors}
       StrCpy $Failed "yes"
@@ -251,24 +307,12 @@ Section "Uninstall"
     !insertmacro UnInstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "$INSTDIR\quorvel32.dll"
     !insertmacro CheckRemoved "quorvel32.dll"
   ${EndIf}
-  !ifndef TARGET_AMD64
-    ${If} ${RunningX64}
-      ; Unregistered by the 64-bit regsvr32, which calls its DllUnregisterServer.
-      !define LIBRARY_X64
-      ${If} ${FileExists} "$INSTDIR\quorvel.dll"
-        ClearErrors
-        !insertmacro UnInstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "$INSTDIR\quorvel.dll"
-        !insertmacro CheckRemoved "quorvel.dll"
-      ${EndIf}
-      !undef LIBRARY_X64
-    ${EndIf}
-  !else
-    ${If} ${FileExists} "$INSTDIR\quorvel.dll"
-      ClearErrors
-      !insertmacro UnInstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "$INSTDIR\quorvel.dll"
-      !insertmacro CheckRemoved "quorvel.dll"
-    ${EndIf}
-  !endif
+  ${If} ${RunningWindows64}
+  ${AndIf} ${FileExists} "$INSTDIR\quorvel.dll"
+    ClearErrors
+    !insertmacro UnInstallNativeDll REBOOT_NOTPROTECTED
+    !insertmacro CheckRemoved "quorvel.dll"
+  ${EndIf}
   Delete "$INSTDIR\${UNINSTALLER}"
   RMDir /REBOOTOK "$INSTDIR"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"

@@ -18,15 +18,23 @@
 ; Windows before Windows 11 (build 22000) skips all of this, and so does
 ; 32-bit Windows (there is no 32-bit Windows 11).
 ;
+; The package names quorvel.dll of the installed folder, which the COM
+; surrogate of the package's processor architecture loads: on ARM64 Windows
+; ($Arm64) the ARM64 package goes with the ARM64 DLL, elsewhere the x64
+; package with the x64 DLL. Either is installed as QuorvelContextMenu.msix;
+; both have one name, so removal is the same for both.
+;
 ; Built with the package's build output (see package/):
-;   -DPACKAGE=<QuorvelContextMenu-<version>.msix> -DPACKAGE_LOGO=<QuorvelLogo.png>
+;   -DPACKAGE=<QuorvelContextMenu-<version>.msix> (x64)
+;   -DPACKAGE_ARM64=<QuorvelContextMenu-<version>-arm64.msix> -DPACKAGE_LOGO=<QuorvelLogo.png>
 ;   -DPACKAGE_SIGNING=<Signing.nsh>, which defines PACKAGE_DEV_CERT and
-;   PACKAGE_DEV_CERT_THUMBPRINT where the package carries a development
+;   PACKAGE_DEV_CERT_THUMBPRINT where the packages carry a development
 ;   certificate.
 ;
 ; Hooks in QuorvelSetup.nsi: SparsePackage_Install after both DLLs are
 ; registered; SparsePackage_ReportFailure at the end of the install section;
-; SparsePackage_Uninstall before the DLLs are unregistered; $SparsePackageFailed.
+; SparsePackage_Uninstall before the DLLs are unregistered; $SparsePackageFailed;
+; $Arm64.
 
 !include "${PACKAGE_SIGNING}"
 
@@ -46,7 +54,7 @@ Var SparsePackageFailed  ; "yes" once a package step of the install failed
   Function ${PREFIX}SparsePackage_IsWindows11
     Push $0
     StrCpy $0 "no"
-    ${If} ${RunningX64}
+    ${If} ${RunningWindows64}
       SetRegView 64
       ReadRegStr $0 HKLM "SOFTWARE\Microsoft\Windows NT\CurrentVersion" "CurrentBuildNumber"
       ${If} $0 == ""
@@ -157,7 +165,11 @@ Function SparsePackage_Register
   StrCpy $0 "ok"
   SetOutPath "$INSTDIR"
   ClearErrors
-  File "/oname=${SPARSE_PACKAGE_FILE}" "${PACKAGE}"
+  ${If} $Arm64 == "yes"
+    File "/oname=${SPARSE_PACKAGE_FILE}" "${PACKAGE_ARM64}"
+  ${Else}
+    File "/oname=${SPARSE_PACKAGE_FILE}" "${PACKAGE}"
+  ${EndIf}
   File "/oname=${SPARSE_PACKAGE_LOGO}" "${PACKAGE_LOGO}"
   !ifdef PACKAGE_DEV_CERT
     File "/oname=${SPARSE_PACKAGE_CERT}" "${PACKAGE_DEV_CERT}"

@@ -1,14 +1,17 @@
 #!/usr/bin/env python3
-"""The built package as Windows reads it, checked by the independent reader
-(read_msix.py): its zip records, block map, content types and signature entry;
-the manifest's identity and declarations; the signature verified by
-osslsigncode against the development certificate; and the manifest's class
-served by the built quorvel.dll as an Explorer command. The reader itself is
-shown to catch each fault on a copy of the package with that fault, and the
-packing script is checked on files of several blocks.
+"""The built packages, for x64 and for ARM64, as Windows reads them, checked
+by the independent reader (read_msix.py): their zip records, block maps,
+content types and signature entries; each manifest's identity, architecture
+and declarations, the two alike but for the architecture; the signatures
+verified by osslsigncode against the development certificate; and the
+manifest's class served by the built x64 quorvel.dll as an Explorer command
+(the ARM64 build does not run under this Wine). The reader itself is shown to
+catch each fault on a copy of the package with that fault, and the packing
+script is checked on files of several blocks.
 
-    PackageTest.py --package MSIX --certificate DEV.pem --version V --dll quorvel.dll
-                   --served-class served-class.exe --emulator wine-exec.sh --packer pack_msix.py
+    PackageTest.py --package MSIX --package-arm64 MSIX --certificate DEV.pem --version V
+                   --dll quorvel.dll --served-class served-class.exe --emulator wine-exec.sh
+                   --packer pack_msix.py
 """
 import argparse
 import io
@@ -105,17 +108,31 @@ def set_field(index, value):
 
 class BuiltPackage(unittest.TestCase):
     def setUp(self):
-        self.files, self.problems = read_package(OPTIONS.package)
+        # Each package by the architecture of the quorvel.dll it names.
+        self.packages = {"x64": OPTIONS.package, "arm64": OPTIONS.package_arm64}
+        self.read = {architecture: read_package(path) for architecture, path in self.packages.items()}
 
     def test_reads_as_windows_reads_it(self):
-        self.assertEqual(self.problems, [])
-        self.assertEqual(sorted(self.files),
-                         ["AppxBlockMap.xml", "AppxManifest.xml", "AppxSignature.p7x", "[Content_Types].xml"])
+        for architecture, (files, problems) in self.read.items():
+            with self.subTest(architecture):
+                self.assertEqual(problems, [])
+                self.assertEqual(sorted(files),
+                                 ["AppxBlockMap.xml", "AppxManifest.xml", "AppxSignature.p7x", "[Content_Types].xml"])
 
     def test_manifest_declares_the_command(self):
-        root = ElementTree.fromstring(self.files["AppxManifest.xml"])
+        for architecture, (files, _) in self.read.items():
+            with self.subTest(architecture):
+                self.check_declarations(ElementTree.fromstring(files["AppxManifest.xml"]), architecture)
+
+    def test_the_manifests_differ_in_the_architecture_alone(self):
+        x64, arm64 = (self.read[architecture][0]["AppxManifest.xml"].decode("utf-8") for architecture in ("x64", "arm64"))
+        self.assertEqual(x64.count('ProcessorArchitecture="x64"'), 1)
+        self.assertEqual(x64.replace('ProcessorArchitecture="x64"', 'ProcessorArchitecture="arm64"'), arm64)
+
+    def check_declarations(self, root, architecture):
         find = lambda path: root.find(path, MANIFEST_NS)  # noqa: E731
         identity = find("m:Identity")
+        self.assertEqual(identity.get("ProcessorArchitecture"), architecture)
         self.assertEqual(identity.get("Publisher"), certificate_subject(OPTIONS.certificate))
         self.assertEqual(identity.get("Version"), OPTIONS.version)
         self.assertEqual(find("m:Properties/uap10:AllowExternalContent").text, "true")
@@ -133,16 +150,18 @@ class BuiltPackage(unittest.TestCase):
         self.assertEqual([v.get("Clsid") for v in verbs], [classes[0].get("Id")])
 
     def test_signature_verifies_against_the_development_certificate_alone(self):
-        verified = run(["osslsigncode", "verify", "-in", OPTIONS.package, "-CAfile", OPTIONS.certificate])
-        self.assertEqual(verified.returncode, 0, verified.stdout + verified.stderr)
-        self.assertIn("Signature verification: ok", verified.stdout)
         with tempfile.TemporaryDirectory() as folder:
             _, stranger = self_signed_certificate(folder, "/CN=Quorvel Development")
-            refused = run(["osslsigncode", "verify", "-in", OPTIONS.package, "-CAfile", stranger])
-            self.assertNotEqual(refused.returncode, 0, refused.stdout)
+            for architecture, package in self.packages.items():
+                with self.subTest(architecture):
+                    verified = run(["osslsigncode", "verify", "-in", package, "-CAfile", OPTIONS.certificate])
+                    self.assertEqual(verified.returncode, 0, verified.stdout + verified.stderr)
+                    self.assertIn("Signature verification: ok", verified.stdout)
+                    refused = run(["osslsigncode", "verify", "-in", package, "-CAfile", stranger])
+                    self.assertNotEqual(refused.returncode, 0, refused.stdout)
 
     def test_the_dll_serves_the_manifests_class_as_an_explorer_command(self):
-        root = ElementTree.fromstring(self.files["AppxManifest.xml"])
+        root = ElementTree.fromstring(self.read["x64"][0]["AppxManifest.xml"])
         clsid = root.find(".//com:Class", MANIFEST_NS).get("Id")
         dll = "Z:" + os.path.abspath(OPTIONS.dll).replace("/", "\\")
         served = run([OPTIONS.emulator, OPTIONS.served_class, dll, "{%s}" % clsid])
@@ -228,7 +247,7 @@ class PackerOnSeveralBlocks(unittest.TestCase):
 
 if __name__ == "__main__":
     parser = argparse.ArgumentParser()
-    for option in ("package", "certificate", "version", "dll", "served-class", "emulator", "packer"):
+    for option in ("package", "package-arm64", "certificate", "version", "dll", "served-class", "emulator", "packer"):
         parser.add_argument("--" + option, required=True)
     OPTIONS, rest = parser.parse_known_args()
     unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
