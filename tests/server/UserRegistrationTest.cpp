@@ -12,6 +12,7 @@
 #include "tests/registrar_windows/RealRegistry.h"
 #include "tests/support/RegistrationTable.h"
 #include "tests/support/ServerLibrary.h"
+#include "tests/support/TypeLibraryKind.h"
 
 namespace quorvel {
 namespace {
@@ -141,10 +142,14 @@ TEST_F(UserRegistration, WritesTheMachinesTableForTheUserAloneAndRemovalLeavesTh
             user.DescribeValueAt(HKEY_CURRENT_USER, std::u16string(kShellExtensions) + u"\\Approved",
                                  kApprovalValueName));
   EXPECT_FALSE(user.HasKey(HKEY_CURRENT_USER, u"Software\\Wow6432Node"));
-  // The type library, registered by the system, for the user.
-  EXPECT_EQ("HKCU\\Software\\Classes\\TypeLib\\{3F8E1A7C-5D2B-4C69-9E04-B7A1C3D5E2F8}\\1.0\\0\\win64 \"\" = REG_SZ \"" +
-                Narrow(QUORVEL_DLL_PATH) + "\"",
-            user.DescribeValueAt(HKEY_CURRENT_USER, kUserClasses + std::u16string(kTypeLib) + u"\\1.0\\0\\win64", u""));
+  // The type library, registered by the system, for the user, under this
+  // build's platform key.
+  const std::wstring platformKey = kTypeLibPlatformKey;
+  const std::u16string typeLibraryPath =
+      kUserClasses + std::u16string(kTypeLib) + u"\\1.0\\0\\" + std::u16string(platformKey.begin(), platformKey.end());
+  EXPECT_EQ("HKCU\\Software\\Classes\\TypeLib\\{3F8E1A7C-5D2B-4C69-9E04-B7A1C3D5E2F8}\\1.0\\0\\" +
+                Narrow(kTypeLibPlatformKey) + " \"\" = REG_SZ \"" + Narrow(QUORVEL_DLL_PATH) + "\"",
+            user.DescribeValueAt(HKEY_CURRENT_USER, typeLibraryPath, u""));
   EXPECT_TRUE(user.HasKey(HKEY_CURRENT_USER, kUserClasses + std::u16string(kInterface)));
 
   ASSERT_EQ(S_OK, m_install(FALSE, L"USER"));
