@@ -87,6 +87,19 @@ Var Arm64          ; "yes" on ARM64 Windows (DetectArm64)
   !endif
 !macroend
 
+; A DLL that replaces one in use is registered once Windows restarts, by
+; NSIS's RegTool from RunOnce. The RegTool is a program of this setup's own
+; bitness and reads its list in that program's registry view, so the list
+; and its RunOnce entry are written there while the DLLs are installed: in the
+; 32-bit program, the 32-bit view (whose RunOnce entries Windows runs too).
+; Written in the native view, the list was never read, and the replaced DLL
+; never registered again.
+!macro UseRegToolView
+  !ifndef TARGET_AMD64
+    SetRegView 32
+  !endif
+!macroend
+
 ; ARM64 Windows runs a native ARM64 Explorer and COM surrogate, which load
 ; ARM64 DLLs alone: there the ARM64 build takes the x64 build's place as
 ; quorvel.dll, and the package naming it the x64 package's. The platform says
@@ -220,6 +233,7 @@ Section "Quorvel"
   ; inherit it and would keep the folder from being removed.
   CreateDirectory "$INSTDIR"
   SetOutPath "$TEMP"
+  !insertmacro UseRegToolView
   ${If} ${RunningWindows64}
     !insertmacro InstallNativeDll REGDLL
   ${EndIf}
@@ -232,6 +246,7 @@ Section "Quorvel"
       !insertmacro CheckInstalled "quorvel32.dll"
     ${EndIf}
   !endif
+  !insertmacro UseNativeView
 
   ${If} $Failed == "no"
     !insertmacro InstalledDllsSize
