@@ -37,7 +37,7 @@ packages=(
   nsis
   xvfb xauth x11-apps xdotool imagemagick
   googletest
-  clang-14 libclang-rt-14-dev
+  clang-14 libclang-rt-14-dev llvm-14
   python3 openssl
 )
 
