@@ -10,31 +10,58 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build_root=${QUORVEL_BUILD_ROOT:-$root/build}
 export QUORVEL_BUILD_ROOT="$build_root"
 
-"$root/scripts/install-deps.sh"
-"$root/scripts/build.sh" all
+minutes() { printf '%d min %02d s' $(($1 / 60)) $(($1 % 60)); }
 
-status=0
-
-echo "=== host build: portable core under AddressSanitizer and UBSan ==="
-(cd "$build_root/host" && ctest --output-on-failure -j2) || status=1
-
-if [ -x "$root/scripts/fuzz.sh" ]; then
-  echo "=== host build: short fuzzing run of every target ==="
-  "$root/scripts/fuzz.sh" --seconds "${QUORVEL_FUZZ_SECONDS:-10}" || status=1
-fi
+# Each phase's wall time, printed at the end of every run, passed or not.
+phases=()
+phase_start=$SECONDS
+run_start=$SECONDS
+# end_phase NAME: the time since the previous phase ended is NAME's.
+end_phase() {
+  phases+=("$1|$((SECONDS - phase_start))")
+  phase_start=$SECONDS
+}
+print_phases() {
+  local entry
+  echo "=== wall time of each phase ==="
+  for entry in "${phases[@]}"; do printf '    %-44s %s\n' "${entry%%|*}" "$(minutes "${entry##*|}")"; done
+  printf '    %-44s %s\n' "in all" "$(minutes $((SECONDS - run_start)))"
+}
 
 stop_sessions() {
   "$root/scripts/wine-session.sh" stop "$build_root/windows"
   "$root/scripts/wine-session.sh" stop "$build_root/windows32"
   "$root/scripts/arm64-wine.sh" stop "$build_root/windows-arm64"
 }
-trap stop_sessions EXIT
+at_exit() {
+  stop_sessions
+  print_phases
+}
+trap at_exit EXIT
+
+"$root/scripts/install-deps.sh"
+end_phase "installs (install-deps.sh)"
+for build in host windows32 windows-arm64 windows; do
+  "$root/scripts/build.sh" $build
+  end_phase "build: $build"
+done
+
+status=0
+
+echo "=== host build: portable core under AddressSanitizer and UBSan ==="
+(cd "$build_root/host" && ctest --output-on-failure -j2) || status=1
+end_phase "host tests"
+
+if [ -x "$root/scripts/fuzz.sh" ]; then
+  echo "=== host build: short fuzzing run of every target ==="
+  "$root/scripts/fuzz.sh" --seconds "${QUORVEL_FUZZ_SECONDS:-10}" || status=1
+  end_phase "fuzzing"
+fi
 
 echo "=== windows build (64-bit): under Wine ==="
 "$root/scripts/wine-session.sh" start "$build_root/windows"
 (cd "$build_root/windows" && ctest --output-on-failure -j2) || status=1
-
-minutes() { printf '%d min %02d s' $(($1 / 60)) $(($1 % 60)); }
+end_phase "the 64-bit suite (windows)"
 
 # The ARM64 build: its set of tests under Debian's arm64 Wine through qemu-user.
 arm64_start=$SECONDS
@@ -49,6 +76,7 @@ else
   "$root/scripts/arm64-wine.sh" stop "$build_root/windows-arm64"
   echo "=== windows-arm64: the ARM64 set took $(minutes $((SECONDS - arm64_start))) ==="
 fi
+end_phase "the ARM64 set (windows-arm64)"
 
 # The 32-bit half: quorvel32.dll, its tests and the shipped setup program (a
 # 32-bit program), in a prefix of its own made with its 32-bit half.
@@ -89,6 +117,7 @@ else
     echo "=== windows32: the emulation subset took $(minutes $((SECONDS - half_start))) ==="
   fi
 fi
+end_phase "the 32-bit half (windows32)"
 
 if [ $status -eq 0 ]; then
   echo "=== all tests of every build passed ==="
