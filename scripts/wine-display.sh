@@ -14,12 +14,18 @@ display_alive() {
     tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q Xvfb
 }
 
+# Sessions of several builds and tests start at the same time: a free display
+# number is chosen and its Xvfb seen listening under one machine-wide lock
+# (fd 8), or two sessions could take the same number, one Xvfb would fail,
+# and both sessions would draw on the other's display until it went away.
 start_display() {
   display_alive && return 0
-  local n
+  local n started=1
+  exec 8>/tmp/.quorvel-display.lock
+  flock 8
   for n in $(seq 91 160); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 8>&- 9>&- &
     echo $! >"$state/xvfb.pid"
     for _ in $(seq 1 50); do
       [ -e "/tmp/.X11-unix/X$n" ] && break
@@ -27,9 +33,12 @@ start_display() {
     done
     if display_alive && [ -e "/tmp/.X11-unix/X$n" ]; then
       echo ":$n" >"$state/display"
-      return 0
+      started=0
+      break
     fi
   done
+  exec 8>&-
+  [ $started -eq 0 ] && return 0
   echo "${0##*/}: could not start Xvfb" >&2
   return 1
 }
