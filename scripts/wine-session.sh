@@ -73,7 +73,7 @@ lacks_32bit_half() {
 # prefix cannot run a program.
 serve_prefix() {
   wineserver -p </dev/null >/dev/null 2>&1 9>&- || true
-  wine64_program cmd /c exit </dev/null >/dev/null 2>&1 9>&-
+  wine64_program cmd /c exit </dev/null >/dev/null 2>"$state/warm-up.err" 9>&-
 }
 
 start() {
@@ -86,10 +86,12 @@ start() {
     rm -rf "$prefix"
   fi
   if [ ! -f "$prefix/system.reg" ]; then make_prefix; fi
-  if ! serve_prefix; then
+  if ! serve_prefix && grep -q "could not load kernel32.dll" "$state/warm-up.err"; then
     # A prefix that no longer starts any program (seen with one made while
-    # wine32 was installed but could not run: "could not load kernel32.dll"),
-    # which wineboot -u does not mend: make it anew.
+    # wine32 was installed but could not run), which wineboot -u does not
+    # mend: make it anew. Only then: the prefix may be in use by tests
+    # running meanwhile (a restarted display brings a session here), and
+    # any other failure of one program is no reason to take their registry.
     echo "wine-session: the Wine prefix $prefix does not start; making it anew" >&2
     wineserver -k </dev/null >/dev/null 2>&1 9>&- || true
     rm -rf "$prefix"
