@@ -9,42 +9,44 @@ namespace quorvel {
 
 namespace {
 
+// The file-system path of the array's item `index`, or null.
+CTaskMemory<wchar_t> ItemPath(IShellItemArray* items, DWORD index) {
+  CTaskMemory<wchar_t> path;
+  CScopedComPtr<IShellItem> item;
+  if (FAILED(item.Received(items->GetItemAt(index, item.Receive()))) || !item) return path;
+  path.Received(item->GetDisplayName(SIGDN_FILESYSPATH, path.Receive()));
+  return path;
+}
+
 // Every path in one crossing: the drop list of the array's data object, the
-// list the classic handler reads. Only where every item is in the file
-// system (another namespace's data object may list copies made for the
-// occasion, not the items' own paths), and only a list of exactly `count`
-// paths is taken. False, with `selection` empty, otherwise.
-bool ReadFromDataObject(IShellItemArray* items, DWORD count, SelectionProcessor* selection) {
-  SFGAOF attributes = 0;
-  if (items->GetAttributes(SIATTRIBFLAGS_AND, SFGAO_FILESYSTEM, &attributes) != S_OK ||
-      (attributes & SFGAO_FILESYSTEM) == 0) {
-    return false;
-  }
+// list the classic handler reads. Only where the first item has a path of its
+// own, `firstPath`: another namespace's data object may list copies made for
+// the occasion (and making them may take long). The list is taken only if it
+// names exactly `count` paths, `firstPath` first. Asking every item for its
+// attributes instead would cost Explorer a call per item. False, with
+// `selection` empty, otherwise.
+bool ReadFromDataObject(IShellItemArray* items, DWORD count, const wchar_t* firstPath, SelectionProcessor* selection) {
   CScopedComPtr<IDataObject> data;
   if (FAILED(data.Received(items->BindToHandler(nullptr, BHID_DataObject, IID_IDataObject, data.ReceiveVoid()))) ||
       !data) {
     return false;
   }
   if (FAILED(ReadDropFileList(data.Get(), count, selection))) return false;
-  if (selection->GetFiles().GetCount() == static_cast<int32_t>(count)) return true;
+  const CWideStringArray& paths = selection->GetFiles();
+  if (paths.GetCount() == static_cast<int32_t>(count) && paths.GetAt(0) == AsUtf16(firstPath)) return true;
   selection->Clear();
   return false;
 }
 
-// Each item's file-system path, one item at a time; false when none has one.
-bool ReadItemByItem(IShellItemArray* items, DWORD count, SelectionProcessor* selection) {
-  bool anyPath = false;
-  for (DWORD index = 0; index < count; ++index) {
-    CScopedComPtr<IShellItem> item;
-    if (FAILED(item.Received(items->GetItemAt(index, item.Receive()))) || !item) continue;
-    // Items outside the file system (a printer, a control panel page) have
-    // no path; the classic handler's drop list leaves them out as well.
-    CTaskMemory<wchar_t> path;
-    if (FAILED(path.Received(item->GetDisplayName(SIGDN_FILESYSPATH, path.Receive()))) || !path) continue;
-    selection->AddFile(CWideString(AsUtf16(path.Get())));
-    anyPath = true;
+// Each item's file-system path, one item at a time, the first's given (null:
+// it has none). Items outside the file system (a printer, a control panel
+// page) have no path; the classic handler's drop list leaves them out as well.
+void ReadItemByItem(IShellItemArray* items, DWORD count, const wchar_t* firstPath, SelectionProcessor* selection) {
+  if (firstPath != nullptr) selection->AddFile(CWideString(AsUtf16(firstPath)));
+  for (DWORD index = 1; index < count; ++index) {
+    const CTaskMemory<wchar_t> path = ItemPath(items, index);
+    if (path) selection->AddFile(CWideString(AsUtf16(path.Get())));
   }
-  return anyPath;
 }
 
 }  // namespace
@@ -57,7 +59,11 @@ HRESULT AnalyseClickedItems(IShellItemArray* items, SelectionProcessor* selectio
   if (FAILED(counted)) return counted;
   if (count == 0 || count > kMaxClickedFiles) return E_INVALIDARG;
 
-  if (!ReadFromDataObject(items, count, selection) && !ReadItemByItem(items, count, selection)) return E_INVALIDARG;
+  const CTaskMemory<wchar_t> firstPath = ItemPath(items, 0);
+  if (!firstPath || !ReadFromDataObject(items, count, firstPath.Get(), selection)) {
+    ReadItemByItem(items, count, firstPath.Get(), selection);
+  }
+  if (selection->GetFiles().GetCount() == 0) return E_INVALIDARG;
   selection->Analyse();
   return S_OK;
 }

@@ -3,10 +3,11 @@
 // so that every call on the array, or on an item of it, crosses processes.
 //
 // The paths are read in a fixed number of calls, whatever the number of
-// items: the array's count, the items' common attributes, the array's data
+// items: the array's count, the first item and its path, the array's data
 // object (BindToHandler BHID_DataObject) and that object's file-drop list,
-// which crosses whole, by value. An array that offers no data object, or
-// items outside the file system, are read item by item, as before.
+// which crosses whole, by value. An array that offers no data object, a first
+// item outside the file system, or a list that does not name the items, are
+// read item by item, as before.
 //
 // Nothing is kept from one call of the command to the next. The array cannot
 // be held (a reference keeps Explorer's objects alive), and without one its

@@ -1,8 +1,9 @@
 // How the Explorer command reads the clicked items, in this process on
 // Wine's item array and on one that hands out a data object as Windows' does:
-// the drop list of that data object where every item is in the file system
-// and the list names each item, item by item otherwise, with the same answers
-// either way; more than 250 items are refused from the count alone.
+// the drop list of that data object where the first item is in the file
+// system and the list names as many paths as there are items, the first
+// item's first; item by item otherwise, with the same answers either way.
+// More than 250 items are refused from the count alone.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -61,9 +62,12 @@ TEST_F(ClickedItems, TheDropListWhereItServesElseItemByItem) {
       {"a list one short", {L"a.txt", L"b.doc", L"c.doc"}, true, Kind::DropList, {L"a.txt", L"a.txt"}, false},
       {"a list one long", {L"a.txt", L"b.doc", L"c.doc"}, true, Kind::DropList,
        {L"a.txt", L"a.txt", L"a.txt", L"a.txt"}, false},
-      // An item outside the file system: its namespace's drop list may name
-      // copies, so none is asked for.
-      {"an item outside the file system", {kComputer, L"b.doc", L"c.doc"}, true, Kind::DropList,
+      // A list of other paths (copies, say) is not taken either.
+      {"a list of other paths", {L"a.txt", L"b.doc", L"c.doc"}, true, Kind::DropList, {L"x.txt", L"b.doc", L"c.doc"},
+       false},
+      // A first item outside the file system: its namespace's drop list may
+      // name copies, so none is asked for.
+      {"a first item outside the file system", {kComputer, L"b.doc", L"c.doc"}, true, Kind::DropList,
        {L"a.txt", L"a.txt", L"a.txt"}, false},
   };
   for (const auto& c : cases) {
@@ -83,11 +87,13 @@ TEST_F(ClickedItems, TheDropListWhereItServesElseItemByItem) {
       ASSERT_EQ(S_OK, command->GetTitle(items.Get(), title.Receive()));
       EXPECT_STREQ(L"Select All .doc Files", title.Get());
 
+      // Each of the two readings asks for the first item, and for the others
+      // too where the list is not taken.
       const auto& calls = items->Calls();
-      EXPECT_EQ(c.fromDropList ? 0 : 2 * static_cast<long>(c.items.size()), calls.at("GetItemAt"));
-      const bool allInFileSystem = c.items[0] != kComputer;
-      EXPECT_EQ(c.offered && allInFileSystem ? 2 : 0, calls.at("IDataObject::GetData"));
-      EXPECT_EQ(allInFileSystem ? 2 : 0, calls.at("BindToHandler"));
+      EXPECT_EQ(2 * (c.fromDropList ? 1 : static_cast<long>(c.items.size())), calls.at("GetItemAt"));
+      const bool firstInFileSystem = c.items[0] != kComputer;
+      EXPECT_EQ(c.offered && firstInFileSystem ? 2 : 0, calls.at("IDataObject::GetData"));
+      EXPECT_EQ(firstInFileSystem ? 2 : 0, calls.at("BindToHandler"));
     }
     EXPECT_EQ(0, data.OutstandingMedia());
     EXPECT_EQ(0, data.MediaReleasedWhileLocked());
