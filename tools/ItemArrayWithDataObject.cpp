@@ -15,7 +15,7 @@ constexpr const char* kCallNames[] = {
 // What the array hands out passes every call on to the object it wraps and
 // counts it on the array, which it keeps alive.
 template <typename Interface>
-class CCountedObject : public Interface {
+class CCountedObject : public CSingleInterfaceObject<Interface> {
  public:
   CCountedObject(CItemArrayWithDataObject* array, Interface* inner) {
     m_array.Hold(array);
@@ -27,24 +27,7 @@ class CCountedObject : public Interface {
   static void* operator new(size_t size) noexcept { return HeapAlloc(GetProcessHeap(), 0, size); }
   static void operator delete(void* memory) noexcept { HeapFree(GetProcessHeap(), 0, memory); }
 
-  STDMETHOD(QueryInterface)(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, __uuidof(Interface))) return E_NOINTERFACE;
-    AddRef();
-    *out = static_cast<Interface*>(this);
-    return S_OK;
-  }
-  STDMETHOD_(ULONG, AddRef)() override { return ++m_references; }
-  STDMETHOD_(ULONG, Release)() override {
-    const ULONG count = --m_references;
-    if (count == 0) delete this;
-    return count;
-  }
-
  protected:
-  virtual ~CCountedObject() = default;
-
   // Counts `call` and makes it on the wrapped object.
   template <typename... Arguments, typename... Given>
   HRESULT Pass(const char* call, HRESULT (STDMETHODCALLTYPE Interface::*method)(Arguments...), Given&&... given) {
@@ -53,7 +36,6 @@ class CCountedObject : public Interface {
   }
 
  private:
-  ULONG m_references = 1;
   CScopedComPtr<CItemArrayWithDataObject> m_array;
   CScopedComPtr<Interface> m_inner;
 };
@@ -133,23 +115,6 @@ void CItemArrayWithDataObject::ForgetCalls() noexcept {
 void CItemArrayWithDataObject::Count(const char* call) noexcept {
   const auto found = m_calls.find(call);
   if (found != m_calls.end()) ++found->second;
-}
-
-STDMETHODIMP CItemArrayWithDataObject::QueryInterface(REFIID iid, void** out) {
-  if (out == nullptr) return E_POINTER;
-  *out = nullptr;
-  if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IShellItemArray)) return E_NOINTERFACE;
-  AddRef();
-  *out = static_cast<IShellItemArray*>(this);
-  return S_OK;
-}
-
-STDMETHODIMP_(ULONG) CItemArrayWithDataObject::AddRef() { return ++m_references; }
-
-STDMETHODIMP_(ULONG) CItemArrayWithDataObject::Release() {
-  const ULONG count = --m_references;
-  if (count == 0) delete this;
-  return count;
 }
 
 STDMETHODIMP CItemArrayWithDataObject::BindToHandler(IBindCtx* context, REFGUID handler, REFIID iid, void** out) {

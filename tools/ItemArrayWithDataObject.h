@@ -13,10 +13,11 @@
 
 #include "platform/ScopedComPtr.h"
 #include "platform/WinApi.h"
+#include "tools/SingleInterfaceObject.h"
 
 namespace quorvel {
 
-class CItemArrayWithDataObject final : public IShellItemArray {
+class CItemArrayWithDataObject final : public CSingleInterfaceObject<IShellItemArray> {
  public:
   using CallCounts = std::map<std::string, long, std::less<>>;
 
@@ -24,8 +25,6 @@ class CItemArrayWithDataObject final : public IShellItemArray {
   // hands out `dataObject` (the shell's own for the same items) for
   // BHID_DataObject; with none, it passes that request on to `inner` too.
   CItemArrayWithDataObject(IShellItemArray* inner, IDataObject* dataObject);
-  CItemArrayWithDataObject(const CItemArrayWithDataObject&) = delete;
-  CItemArrayWithDataObject& operator=(const CItemArrayWithDataObject&) = delete;
 
   // The calls by name, every name present from the start ("GetItemAt",
   // "IShellItem::GetDisplayName", "IDataObject::GetData", ...): counting
@@ -34,10 +33,6 @@ class CItemArrayWithDataObject final : public IShellItemArray {
   long TotalCalls() const noexcept;
   void ForgetCalls() noexcept;
   void Count(const char* call) noexcept;
-
-  STDMETHOD(QueryInterface)(REFIID iid, void** out) override;
-  STDMETHOD_(ULONG, AddRef)() override;
-  STDMETHOD_(ULONG, Release)() override;
 
   STDMETHOD(BindToHandler)(IBindCtx* context, REFGUID handler, REFIID iid, void** out) override;
   STDMETHOD(GetPropertyStore)(GETPROPERTYSTOREFLAGS flags, REFIID iid, void** out) override;
@@ -50,9 +45,8 @@ class CItemArrayWithDataObject final : public IShellItemArray {
   STDMETHOD(EnumItems)(IEnumShellItems** items) override;
 
  private:
-  ~CItemArrayWithDataObject() = default;
+  ~CItemArrayWithDataObject() override = default;
 
-  ULONG m_references = 1;
   CScopedComPtr<IShellItemArray> m_inner;
   CScopedComPtr<IDataObject> m_dataObject;
   CallCounts m_calls;
