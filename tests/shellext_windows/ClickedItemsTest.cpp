@@ -102,6 +102,36 @@ TEST_F(ClickedItems, TheDropListWhereItServesElseItemByItem) {
   }
 }
 
+// Nothing is kept from one array to the next: an array with the same count
+// and the same first item as the one before, made once that one is gone (so
+// that it may take its place in memory), gets its own answer.
+TEST_F(ClickedItems, EachArrayGetsItsOwnAnswer) {
+  m_folder.AddFile(L"d.txt");
+  CScopedComPtr<IExplorerCommand> command;
+  ASSERT_EQ(S_OK, CSelecterCommand::CreateObject(nullptr, IID_IExplorerCommand, command.ReceiveVoid()));
+  const struct {
+    StringList items;
+    const wchar_t* title;
+  } arrays[] = {{{L"a.txt", L"b.doc", L"c.doc"}, L"Select All .doc Files"},
+                {{L"a.txt", L"d.txt", L"c.doc"}, L"Select All .txt Files"},
+                {{L"a.txt", L"b.doc", L"c.doc"}, L"Select All .doc Files"}};
+  for (const auto& a : arrays) {
+    CScopedComPtr<IShellItemArray> wineItems;
+    ASSERT_EQ(S_OK, CreateShellItemArray(Paths(a.items), wineItems.Receive()));
+    CDropFilesDataObject data(Paths(a.items));
+    {
+      CScopedComPtr<CItemArrayWithDataObject> items;
+      items.Reset(new CItemArrayWithDataObject(wineItems.Get(), &data));
+      EXPCMDSTATE state = ECS_HIDDEN;
+      EXPECT_EQ(S_OK, command->GetState(items.Get(), FALSE, &state));
+      CTaskMemory<wchar_t> title;
+      ASSERT_EQ(S_OK, command->GetTitle(items.Get(), title.Receive()));
+      EXPECT_STREQ(a.title, title.Get());
+    }
+    EXPECT_EQ(1, data.References());
+  }
+}
+
 // 251 items hide the command, and neither the data object nor an item is
 // asked for: the count alone tells.
 TEST_F(ClickedItems, MoreThan250AreRefusedFromTheCount) {
