@@ -9,9 +9,11 @@
 #   benchmark.sh [--runs N] [--sizes A,B,...] [--once-from N] [--with-walk] [--hidden]
 # With --command first, times the Explorer command in the COM surrogate
 # against the command in process on the same view, on Wine's view and on a
-# view that offers the batched calls, for 2,000 and 20,000 entries; prints
-# the ratios and the calls that cross processes (tools/CommandBenchmark.cpp).
-#   benchmark.sh --command [--runs N] [--sizes A,B,...] [--hidden]
+# view that offers the batched calls, for 2,000 and 20,000 entries, then the
+# menu's opening (GetState and GetTitle) with 1 and 250 clicked photos of a
+# folder of 251; prints the ratios and the calls that cross processes
+# (tools/CommandBenchmark.cpp). --menu-only times the menu's opening alone.
+#   benchmark.sh --command [--runs N] [--sizes A,B,...] [--hidden] [--menu-runs N] [--menu-only]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=scripts/wine-programs.sh
@@ -55,6 +57,10 @@ for n in ${sizes//,/ }; do
     seq -f 'IMG_%05.0f.xmp' 0 $((n / 2 - 1))
   } | xargs -r touch)
 done
+if [ $program = command-benchmark ]; then
+  mkdir -p "$work/clicked-251"
+  (cd "$work/clicked-251" && seq -f 'IMG_%05.0f.jpg' 0 250 | xargs touch)
+fi
 cleanup() {
   rm -rf "$work"
   if [ -n "$started_here" ]; then "$root/scripts/wine-session.sh" stop "$build"; fi

@@ -4,7 +4,7 @@
 
 #include "base/Failure.h"
 #include "base/ResultCode.h"
-#include "platform/TaskMemory.h"
+#include "shellext/ClickedItems.h"
 #include "shellext/ResourceInstance.h"
 #include "shellext/SelectAllCommand.h"
 
@@ -36,30 +36,6 @@ CWideString ModulePath() {
 }
 
 }  // namespace
-
-HRESULT AnalyseClickedItems(IShellItemArray* items, SelectionProcessor* selection) {
-  selection->Clear();
-  if (items == nullptr) return E_INVALIDARG;
-  DWORD count = 0;
-  const HRESULT counted = items->GetCount(&count);
-  if (FAILED(counted)) return counted;
-  if (count == 0 || count > kMaxClickedFiles) return E_INVALIDARG;
-
-  bool anyPath = false;
-  for (DWORD index = 0; index < count; ++index) {
-    CScopedComPtr<IShellItem> item;
-    if (FAILED(item.Received(items->GetItemAt(index, item.Receive()))) || !item) continue;
-    // Items outside the file system (a printer, a control panel page) have
-    // no path; the classic handler's drop list leaves them out as well.
-    CTaskMemory<wchar_t> path;
-    if (FAILED(path.Received(item->GetDisplayName(SIGDN_FILESYSPATH, path.Receive()))) || !path) continue;
-    selection->AddFile(CWideString(AsUtf16(path.Get())));
-    anyPath = true;
-  }
-  if (!anyPath) return E_INVALIDARG;
-  selection->Analyse();
-  return S_OK;
-}
 
 const InterfaceEntry* CSelecterCommand::GetInterfaceTable() noexcept {
   static const InterfaceEntry table[] = {

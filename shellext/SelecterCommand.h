@@ -38,6 +38,8 @@ class CSelecterCommand : public CComObjectRootEx<CComSingleThreadModel>,
   // file-system path count. Items that give no usable selection (none, too
   // many, no file-system path) make GetTitle and Invoke answer E_INVALIDARG
   // and GetState ECS_HIDDEN; GetIcon and GetToolTip do not look at them.
+  // Each method that looks reads them anew (ClickedItems.h), in a few calls
+  // whatever their number.
 
   // "Select All <ext> Files" for the most frequent extension, as the classic
   // item reads; task memory that the caller frees.
@@ -70,10 +72,5 @@ class CSelecterCommand : public CComObjectRootEx<CComSingleThreadModel>,
  private:
   CScopedComPtr<IUnknown> m_site;  // the last SetSite's, until SetSite(NULL)
 };
-
-// Reads the paths of the clicked items into `selection` and analyses them.
-// S_OK; E_INVALIDARG for no array, no items or more than 250, or no item
-// with a file-system path; an item array's own failure as it comes.
-HRESULT AnalyseClickedItems(IShellItemArray* items, SelectionProcessor* selection);
 
 }  // namespace quorvel

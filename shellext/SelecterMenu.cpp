@@ -6,7 +6,7 @@
 #include "base/Failure.h"
 #include "base/ResultCode.h"
 #include "platform/AnsiText.h"
-#include "platform/ScopedStorageMedium.h"
+#include "shellext/DropFileList.h"
 #include "shellext/ResourceInstance.h"
 
 namespace quorvel {
@@ -33,34 +33,10 @@ STDMETHODIMP CSelecterMenu::Initialize(PCIDLIST_ABSOLUTE /*pidlFolder*/, IDataOb
     m_dataObject.Reset();
     if (pdtobj == nullptr) return E_INVALIDARG;
     m_dataObject.Hold(pdtobj);
-    return ReadSelection(m_dataObject.Get());
+    return ReadDropFileList(m_dataObject.Get(), kMaxSelectedFiles, &m_selection);
   } catch (...) {
     return ResultOfCurrentException();
   }
-}
-
-HRESULT CSelecterMenu::ReadSelection(IDataObject* dataObject) {
-  FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-  CScopedStorageMedium medium;
-  if (FAILED(medium.Received(dataObject->GetData(&format, medium.Receive())))) return E_INVALIDARG;
-  // Only global memory can be locked; a medium of another kind is refused.
-  if (medium.Get().tymed != TYMED_HGLOBAL) return E_INVALIDARG;
-
-  CScopedGlobalLock lock(medium.Get().hGlobal);
-  const HDROP drop = static_cast<HDROP>(lock.Get());
-  if (drop == nullptr) return E_INVALIDARG;
-
-  std::unique_ptr<wchar_t[]> path(new wchar_t[kPathBufferUnits]);
-  const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, path.get(), kPathBufferUnits);
-  if (count == 0 || count > kMaxSelectedFiles) return E_INVALIDARG;
-
-  m_selection.Clear();
-  for (UINT index = 0; index < count; ++index) {
-    UINT length = DragQueryFileW(drop, index, path.get(), kPathBufferUnits);
-    if (length > kPathBufferUnits - 1) length = kPathBufferUnits - 1;
-    m_selection.AddFile(CWideString(AsUtf16(path.get()), static_cast<int32_t>(length)));
-  }
-  return S_OK;
 }
 
 STDMETHODIMP CSelecterMenu::QueryContextMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UINT /*idCmdLast*/,

@@ -33,7 +33,6 @@ class CSelecterMenu : public CComObjectRootEx<CComSingleThreadModel>,
                       public IObjectWithSite {
  public:
   static constexpr UINT kMaxSelectedFiles = kMaxClickedFiles;
-  static constexpr UINT kPathBufferUnits = 32767;
   static constexpr WORD kMenuBitmapId = 202;
 
   // The interface table, searched in order; the first entry is the identity.
@@ -73,7 +72,6 @@ class CSelecterMenu : public CComObjectRootEx<CComSingleThreadModel>,
   ~CSelecterMenu() = default;  // releases the site and the data object, frees the bitmap
 
  private:
-  HRESULT ReadSelection(IDataObject* dataObject);
   HRESULT AddMenuItem(HMENU hmenu, UINT indexMenu, UINT idCmdFirst);
   HRESULT CopyHelpText(UINT uType, CHAR* pszName, UINT cchMax) const;
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/TaskMemory.h"
+#include "tools/SingleInterfaceObject.h"
 
 namespace quorvel {
 
@@ -14,26 +15,11 @@ std::string Bytes(PCUITEMID_CHILD child) {
 }
 
 // The enumerator Items hands out: copies of the view's child ID lists.
-class CChildEnumerator final : public IEnumIDList {
+class CChildEnumerator final : public CSingleInterfaceObject<IEnumIDList> {
  public:
   CChildEnumerator(CBatchingFolderView* view, std::vector<CTaskMemory<ITEMIDLIST>> children)
       : m_children(std::move(children)) {
     m_view.Hold(view);
-  }
-
-  STDMETHOD(QueryInterface)(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IEnumIDList)) return E_NOINTERFACE;
-    AddRef();
-    *out = static_cast<IEnumIDList*>(this);
-    return S_OK;
-  }
-  STDMETHOD_(ULONG, AddRef)() override { return ++m_references; }
-  STDMETHOD_(ULONG, Release)() override {
-    const ULONG count = --m_references;
-    if (count == 0) delete this;
-    return count;
   }
 
   STDMETHOD(Next)(ULONG wanted, PITEMID_CHILD* out, ULONG* fetched) override {
@@ -63,9 +49,8 @@ class CChildEnumerator final : public IEnumIDList {
   }
 
  private:
-  ~CChildEnumerator() = default;
+  ~CChildEnumerator() override = default;
 
-  ULONG m_references = 1;
   CScopedComPtr<CBatchingFolderView> m_view;
   std::vector<CTaskMemory<ITEMIDLIST>> m_children;
   size_t m_next = 0;

@@ -21,24 +21,37 @@
 // alternating, so that the ratios hold on a busy machine. Every run must leave
 // the selection, focus and first visible row the first run left.
 //
-//   command-benchmark.exe [--runs N] [--sizes A,B,...] [--hidden] DLL WORKFOLDER
+// Then the menu's opening, as Windows 11's first-level menu makes it:
+// GetState and GetTitle on 1 and on 250 clicked photos of a folder of 251
+// (clicked-251), in process and in the surrogate, on two item arrays in this
+// process: one that hands out its data object as Windows' does
+// (tools/ItemArrayWithDataObject.h), whose drop list the command reads in one
+// call, and Wine's, which hands out none, read item by item. The calls on the
+// array, its items and its data object are counted: the calls that cross
+// processes from the surrogate to read the clicked items. 251 clicked must
+// hide the command.
+//
+//   command-benchmark.exe [--runs N] [--sizes A,B,...] [--hidden] [--menu-runs N] [--menu-only] DLL WORKFOLDER
 //
 // DLL is quorvel.dll, registered for the run with the COM surrogate (test
-// prefixes only); WORKFOLDER holds the folders entries-N with N entries
-// (scripts/benchmark.sh --command makes them). Exit code 0 when the timings
-// ran and agreed; 1 on a failure or disagreement; 2 on bad usage.
+// prefixes only); WORKFOLDER holds the folders entries-N with N entries and
+// clicked-251 (scripts/benchmark.sh --command makes them). Exit code 0 when
+// the timings ran and agreed; 1 on a failure or disagreement; 2 on bad usage.
 #include <cstdio>
+#include <cwchar>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "platform/ScopedComPtr.h"
+#include "platform/TaskMemory.h"
 #include "platform/WinApi.h"
 #include "tools/BatchingFolderView.h"
 #include "tools/ExplorerCommandDriver.h"
 #include "tools/FolderViewSite.h"
 #include "tools/FolderWindow.h"
+#include "tools/ItemArrayWithDataObject.h"
 #include "tools/ProgramFrame.h"
 #include "tools/RepaintTiming.h"
 #include "tools/SurrogateRegistration.h"
@@ -47,12 +60,15 @@ namespace quorvel {
 namespace {
 
 constexpr wchar_t kUsage[] =
-    L"usage: command-benchmark.exe [--runs N] [--sizes A,B,...] [--hidden] DLL WORKFOLDER\n"
+    L"usage: command-benchmark.exe [--runs N] [--sizes A,B,...] [--hidden] [--menu-runs N] [--menu-only] DLL\n"
+    L"                             WORKFOLDER\n"
     L"  DLL            quorvel.dll (a Windows path)\n"
-    L"  WORKFOLDER     where the folders entries-N are (scripts/benchmark.sh --command makes them)\n"
+    L"  WORKFOLDER     where the folders entries-N and clicked-251 are (scripts/benchmark.sh --command makes them)\n"
     L"  --runs N       rounds, each timing every size, view and way once; the median is shown (default 5)\n"
     L"  --sizes A,...  entries per folder (default 2000,20000)\n"
-    L"  --hidden       hide the folder windows while timing\n";
+    L"  --hidden       hide the folder windows while timing\n"
+    L"  --menu-runs N  rounds of the menu's opening, each timing every count, array and way once (default 15)\n"
+    L"  --menu-only    time the menu's opening alone, not the command chosen\n";
 
 // {F06FB54A-A1ED-4613-9C05-63353D9D46F5}: the command's class, made through
 // its registration as the shell makes it.
@@ -65,6 +81,8 @@ struct Options {
   int runs = 5;
   std::vector<int> sizes = {2000, 20000};
   bool hidden = false;
+  int menuRuns = 15;  // an opening takes tens of milliseconds: more runs steady the median
+  bool menuOnly = false;
 };
 
 enum ViewKind { kWineView, kBatchingView, kViewCount };
@@ -82,6 +100,10 @@ bool ParseOptions(int count, wchar_t** arguments, Options* options) {
     const std::wstring argument = arguments[i];
     if (argument == L"--hidden") {
       options->hidden = true;
+    } else if (argument == L"--menu-only") {
+      options->menuOnly = true;
+    } else if (argument == L"--menu-runs") {
+      if (i + 1 >= count || !ParsePositive(arguments[++i], &options->menuRuns)) return false;
     } else if (argument == L"--runs") {
       if (i + 1 >= count || !ParsePositive(arguments[++i], &options->runs)) return false;
     } else if (argument == L"--sizes") {
@@ -210,6 +232,168 @@ void PrintTable(const Options& options, const std::vector<std::unique_ptr<CTimed
   }
 }
 
+// The command chosen, on every folder size and view, each way.
+int TimeChoosing(const Options& options, IExplorerCommand* const (&commands)[kWayCount]) {
+  std::vector<std::unique_ptr<CTimedCommandFolder>> folders;
+  for (const int entries : options.sizes) {
+    folders.push_back(std::make_unique<CTimedCommandFolder>(options, entries));
+    if (const int failed = folders.back()->Prepare()) return failed;
+  }
+  Print(L"-- timing " + std::to_wstring(options.runs) + L" rounds");
+  for (int round = 0; round < options.runs; ++round) {
+    for (const auto& folder : folders) {
+      for (int v = 0; v < kViewCount; ++v) {
+        for (int turn = 0; turn < kWayCount; ++turn) {
+          const Way way = static_cast<Way>((turn + round) % kWayCount);
+          if (const int failed = folder->Time(static_cast<ViewKind>(v), way, commands[way])) return failed;
+        }
+      }
+    }
+  }
+  Print(L"-- every run left the same selection, focus and first visible row");
+  PrintTable(options, folders);
+  return 0;
+}
+
+// The menu's opening on the folder clicked-251: GetState and GetTitle on
+// 1 and 250 clicked photos, through each item array, each way, and the calls
+// on the array that one opening makes.
+class CTimedMenuOpening {
+ public:
+  enum Clicked { kOne, k250, kClickedCount };
+  enum ArrayKind { kWithDataObject, kItemByItem, kArrayCount };
+
+  explicit CTimedMenuOpening(const Options& options)
+      : m_options(options), m_path(options.workFolder + L"\\clicked-251") {}
+  CTimedMenuOpening(const CTimedMenuOpening&) = delete;
+  CTimedMenuOpening& operator=(const CTimedMenuOpening&) = delete;
+
+  int Prepare() {
+    Print(L"-- the menu's opening, a folder of 251 photos");
+    if (FAILED(m_window.Open(m_path, 720, 480))) return Fail(m_window.GetError());
+    if (m_options.hidden) ShowWindow(m_window.GetFrame(), SW_HIDE);
+    std::vector<std::wstring> photos;
+    for (int i = 0; i < 251; ++i) photos.push_back(L"IMG_" + FormatNumber(L"%05.0f", i) + L".jpg");
+    const size_t counts[kClickedCount] = {1, 250};
+    std::wstring error;
+    for (int c = 0; c < kClickedCount; ++c) {
+      const std::vector<std::wstring> clicked(photos.begin(), photos.begin() + static_cast<std::ptrdiff_t>(counts[c]));
+      if (FAILED(CreateItemArrayWithDataObject(m_window, clicked, m_arrays[c][kWithDataObject].Receive(), &error))) {
+        return Fail(error);
+      }
+      CScopedComPtr<IShellItemArray> wineItems;
+      if (FAILED(CreateItemArray(m_window, clicked, wineItems.Receive(), &error))) return Fail(error);
+      m_arrays[c][kItemByItem].Reset(new CItemArrayWithDataObject(wineItems.Get(), nullptr));
+    }
+    if (FAILED(CreateItemArrayWithDataObject(m_window, photos, m_all.Receive(), &error))) return Fail(error);
+    return 0;
+  }
+
+  // One opening: GetState, then GetTitle since the command shows.
+  int Time(Clicked clicked, ArrayKind kind, Way way, IExplorerCommand* command) {
+    CItemArrayWithDataObject* items = m_arrays[clicked][kind].Get();
+    items->ForgetCalls();
+    EXPCMDSTATE state = ECS_HIDDEN;
+    CTaskMemory<wchar_t> title;
+    LARGE_INTEGER start = {};
+    LARGE_INTEGER end = {};
+    LARGE_INTEGER frequency = {};
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    const HRESULT stated = command->GetState(items, FALSE, &state);
+    const HRESULT titled = SUCCEEDED(stated) ? command->GetTitle(items, title.Receive()) : stated;
+    QueryPerformanceCounter(&end);
+    if (FAILED(titled)) return Fail(std::wstring(L"the menu's opening failed: ") + FormatResult(titled));
+    if (state != ECS_ENABLED || wcscmp(title.Get(), L"Select All .jpg Files") != 0) {
+      return Fail(std::wstring(L"the command ") + kWayNames[way] + L" showed another state or title: " + title.Get());
+    }
+    m_times[clicked][kind][way].push_back(1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
+                                          static_cast<double>(frequency.QuadPart));
+    m_calls[clicked][kind][way] = items->TotalCalls();
+    return 0;
+  }
+
+  // 251 clicked hide the command; the calls that took.
+  int CheckHiddenAt251(IExplorerCommand* command) {
+    m_all->ForgetCalls();
+    EXPCMDSTATE state = ECS_ENABLED;
+    const HRESULT stated = command->GetState(m_all.Get(), FALSE, &state);
+    if (FAILED(stated) || state != ECS_HIDDEN) return Fail(L"251 clicked photos did not hide the command");
+    m_callsAt251 = m_all->TotalCalls();
+    return 0;
+  }
+
+  void PrintTable() const {
+    static const wchar_t* const kArrayNames[kArrayCount] = {L"with data object", L"Wine's, item by item"};
+    static const int kCounts[kClickedCount] = {1, 250};
+    Print(L"");
+    Print(L"The menu opening (GetState and GetTitle) on clicked photos of a folder of 251: milliseconds, median of " +
+          std::to_wstring(m_options.menuRuns) + L" runs; calls: on the item array, its items and its data object in one");
+    Print(L"opening, the calls that cross processes from the surrogate to read the clicked items");
+    Print(L"");
+    Print(L"| clicked | item array           | in process ms | surrogate ms | surrogate / in process | calls |");
+    Print(L"|--------:|----------------------|--------------:|-------------:|-----------------------:|------:|");
+    for (int k = 0; k < kArrayCount; ++k) {
+      for (int c = 0; c < kClickedCount; ++c) {
+        const double inProcess = MedianTime(c, k, kInProcess);
+        const double surrogate = MedianTime(c, k, kSurrogate);
+        Print(L"| " + PadLeft(std::to_wstring(kCounts[c]), 7) + L" | " + kArrayNames[k] +
+              std::wstring(21 - wcslen(kArrayNames[k]), L' ') + L"| " + PadLeft(FormatNumber(L"%.2f", inProcess), 13) +
+              L" | " + PadLeft(FormatNumber(L"%.1f", surrogate), 12) + L" | " +
+              PadLeft(FormatNumber(L"%.1f", surrogate / inProcess), 22) + L" | " +
+              PadLeft(std::to_wstring(m_calls[c][k][kSurrogate]), 5) + L" |");
+      }
+    }
+    Print(L"");
+    Print(L"menu open, surrogate, 250 clicked / 1 clicked: " +
+          FormatNumber(L"%.2f", MedianTime(k250, kWithDataObject, kSurrogate) / MedianTime(kOne, kWithDataObject, kSurrogate)));
+    Print(L"menu open, surrogate, 250 clicked / 1 clicked, Wine's array item by item: " +
+          FormatNumber(L"%.2f", MedianTime(k250, kItemByItem, kSurrogate) / MedianTime(kOne, kItemByItem, kSurrogate)));
+    Print(L"menu open, surrogate, 250 clicked, item by item / with data object: " +
+          FormatNumber(L"%.1f", MedianTime(k250, kItemByItem, kSurrogate) / MedianTime(k250, kWithDataObject, kSurrogate)));
+    Print(L"calls reading the clicked items per menu opening, with data object: " +
+          std::to_wstring(m_calls[kOne][kWithDataObject][kSurrogate]) + L" for 1 clicked, " +
+          std::to_wstring(m_calls[k250][kWithDataObject][kSurrogate]) + L" for 250; item by item: " +
+          std::to_wstring(m_calls[kOne][kItemByItem][kSurrogate]) + L" and " +
+          std::to_wstring(m_calls[k250][kItemByItem][kSurrogate]));
+    Print(L"251 clicked: the command hidden after " + std::to_wstring(m_callsAt251) + L" call(s) on the array");
+  }
+
+ private:
+  double MedianTime(int clicked, int kind, Way way) const { return Median(m_times[clicked][kind][way]); }
+
+  const Options& m_options;
+  const std::wstring m_path;
+  CFolderWindow m_window;
+  CScopedComPtr<CItemArrayWithDataObject> m_arrays[kClickedCount][kArrayCount];
+  CScopedComPtr<CItemArrayWithDataObject> m_all;
+  std::vector<double> m_times[kClickedCount][kArrayCount][kWayCount];
+  long m_calls[kClickedCount][kArrayCount][kWayCount] = {};
+  long m_callsAt251 = 0;
+};
+
+int TimeMenuOpening(const Options& options, IExplorerCommand* const (&commands)[kWayCount]) {
+  CTimedMenuOpening menu(options);
+  if (const int failed = menu.Prepare()) return failed;
+  Print(L"-- timing " + std::to_wstring(options.menuRuns) + L" rounds of the menu's opening");
+  for (int round = 0; round < options.menuRuns; ++round) {
+    for (int k = 0; k < CTimedMenuOpening::kArrayCount; ++k) {
+      for (int c = 0; c < CTimedMenuOpening::kClickedCount; ++c) {
+        for (int turn = 0; turn < kWayCount; ++turn) {
+          const Way way = static_cast<Way>((turn + round) % kWayCount);
+          const int failed = menu.Time(static_cast<CTimedMenuOpening::Clicked>(c),
+                                       static_cast<CTimedMenuOpening::ArrayKind>(k), way, commands[way]);
+          if (failed) return failed;
+        }
+      }
+    }
+  }
+  if (const int failed = menu.CheckHiddenAt251(commands[kSurrogate])) return failed;
+  Print(L"-- every opening showed \"Select All .jpg Files\"; 251 clicked hid the command");
+  menu.PrintTable();
+  return 0;
+}
+
 int Run(const Options& options) {
   CSurrogateRegistration registration;
   std::wstring error;
@@ -228,27 +412,12 @@ int Run(const Options& options) {
   }
   if (!surrogate.Find(before)) return Fail(L"no surrogate (dllhost.exe) serves the command");
 
-  std::vector<std::unique_ptr<CTimedCommandFolder>> folders;
-  for (const int entries : options.sizes) {
-    folders.push_back(std::make_unique<CTimedCommandFolder>(options, entries));
-    if (const int failed = folders.back()->Prepare()) return failed;
-  }
-  Print(L"-- timing " + std::to_wstring(options.runs) + L" rounds");
-  for (int round = 0; round < options.runs; ++round) {
-    for (const auto& folder : folders) {
-      for (int v = 0; v < kViewCount; ++v) {
-        for (int turn = 0; turn < kWayCount; ++turn) {
-          const Way way = static_cast<Way>((turn + round) % kWayCount);
-          if (const int failed = folder->Time(static_cast<ViewKind>(v), way, commands[way].Get())) return failed;
-        }
-      }
-    }
-  }
-  Print(L"-- every run left the same selection, focus and first visible row");
-  PrintTable(options, folders);
+  IExplorerCommand* const given[kWayCount] = {commands[kInProcess].Get(), commands[kSurrogate].Get()};
+  int result = options.menuOnly ? 0 : TimeChoosing(options, given);
+  if (result == 0) result = TimeMenuOpening(options, given);
+  // Let go while the surrogate still runs.
   for (auto& command : commands) command.Reset();
-  folders.clear();
-  return 0;
+  return result;
 }
 
 }  // namespace

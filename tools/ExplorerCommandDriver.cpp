@@ -23,16 +23,34 @@ HRESULT TakeText(Call&& call, std::wstring* out) {
   return result;
 }
 
+// The shell's data object for the window's entries `names`, and the
+// platform's item array made from it.
+HRESULT CreateItems(CFolderWindow& window, const std::vector<std::wstring>& names, IDataObject** dataObject,
+                    IShellItemArray** items, std::wstring* error) {
+  HRESULT result = window.CreateDataObject(names, dataObject);
+  if (FAILED(result)) return Failed(result, L"the data object of the clicked entries: " + window.GetError(), error);
+  result = SHCreateShellItemArrayFromDataObject(*dataObject, IID_IShellItemArray, reinterpret_cast<void**>(items));
+  if (FAILED(result)) return Failed(result, L"SHCreateShellItemArrayFromDataObject", error);
+  return S_OK;
+}
+
 }  // namespace
 
 HRESULT CreateItemArray(CFolderWindow& window, const std::vector<std::wstring>& names, IShellItemArray** out,
                         std::wstring* error) {
   *out = nullptr;
   CScopedComPtr<IDataObject> dataObject;
-  HRESULT result = window.CreateDataObject(names, dataObject.Receive());
-  if (FAILED(result)) return Failed(result, L"the data object of the clicked entries: " + window.GetError(), error);
-  result = SHCreateShellItemArrayFromDataObject(dataObject.Get(), IID_IShellItemArray, reinterpret_cast<void**>(out));
-  if (FAILED(result)) return Failed(result, L"SHCreateShellItemArrayFromDataObject", error);
+  return CreateItems(window, names, dataObject.Receive(), out, error);
+}
+
+HRESULT CreateItemArrayWithDataObject(CFolderWindow& window, const std::vector<std::wstring>& names,
+                                      CItemArrayWithDataObject** out, std::wstring* error) {
+  *out = nullptr;
+  CScopedComPtr<IDataObject> dataObject;
+  CScopedComPtr<IShellItemArray> items;
+  const HRESULT result = CreateItems(window, names, dataObject.Receive(), items.Receive(), error);
+  if (FAILED(result)) return result;
+  *out = new CItemArrayWithDataObject(items.Get(), dataObject.Get());
   return S_OK;
 }
 

@@ -12,6 +12,7 @@
 #include "platform/WinApi.h"
 #include "tools/FolderViewSite.h"
 #include "tools/FolderWindow.h"
+#include "tools/ItemArrayWithDataObject.h"
 
 namespace quorvel {
 
@@ -46,6 +47,11 @@ struct ExplorerCommandOptions {
 // it to a command.
 HRESULT CreateItemArray(CFolderWindow& window, const std::vector<std::wstring>& names, IShellItemArray** out,
                         std::wstring* error);
+
+// The same items in an array that also hands out the shell's data object for
+// them, as Windows' array does and Wine's does not, and counts the calls on it.
+HRESULT CreateItemArrayWithDataObject(CFolderWindow& window, const std::vector<std::wstring>& names,
+                                      CItemArrayWithDataObject** out, std::wstring* error);
 
 // Runs the right-click. S_OK when every step succeeded; otherwise the failing
 // step's result, with a message in *error. A hidden command is no failure.

@@ -31,6 +31,11 @@
 //   command-tool-tip: Click to select all files with this extension in the current folder
 //   command-icon: Z:\opt\quorvel\quorvel.dll,-203
 //   invoke: 0x00000000
+//   item-array-calls: 15
+//
+// The clicked items come as an item array that hands out its data object,
+// as Windows' does (Wine's does not); item-array-calls counts the calls on it,
+// its items and its data object, which cross processes from the surrogate.
 //
 // Any failure ends the program with exit code 1 and an "error:" line on
 // standard error; bad usage gives exit code 2.
@@ -274,8 +279,9 @@ int RunCommand(const Options& options, CFolderWindow& window) {
   if (surrogate) started.Find(before);
   Report(L"server", surrogate ? L"the COM surrogate (dllhost.exe) with " + server : ServingModule(command.Get()));
 
-  CScopedComPtr<IShellItemArray> items;
-  if (FAILED(CreateItemArray(window, options.clicked, items.Receive(), &error))) return Fail(error);
+  // Windows' item array hands out a data object for its items; Wine's does not.
+  CScopedComPtr<CItemArrayWithDataObject> items;
+  if (FAILED(CreateItemArrayWithDataObject(window, options.clicked, items.Receive(), &error))) return Fail(error);
   ExplorerCommandOptions commandOptions;
   commandOptions.giveSite = options.rightClick.giveSite;
   commandOptions.services = options.rightClick.services;
@@ -287,6 +293,7 @@ int RunCommand(const Options& options, CFolderWindow& window) {
   if (SUCCEEDED(report.getIcon)) Report(L"command-icon", report.icon);
   if (SUCCEEDED(report.getFlags)) Report(L"invoke", FormatResult(report.invoke));
   if (!report.viewRoute.empty()) Report(L"view-route", report.viewRoute);
+  Report(L"item-array-calls", std::to_wstring(items->TotalCalls()));
   if (FAILED(result)) return Fail(error);
   // The shell lets the command go once its menu is closed.
   command.Reset();

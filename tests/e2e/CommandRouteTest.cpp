@@ -231,17 +231,26 @@ TEST(CommandAnswers, StateTitleAndTheFixedAnswers) {
         {{L"trailing."}, ECS_HIDDEN, nullptr},                             // a dot alone
     };
     for (const StateCase& c : cases) {
-      CScopedComPtr<IShellItemArray> items;
+      // Wine's array, read item by item, and one read through its data object.
+      CScopedComPtr<IShellItemArray> wineItems;
+      CScopedComPtr<CItemArrayWithDataObject> withDataObject;
       std::wstring error;
-      ASSERT_EQ(S_OK, CreateItemArray(window, c.clicked, items.Receive(), &error)) << CTempFolder::Narrow(error);
-      EXPCMDSTATE state = 99;
-      EXPECT_EQ(S_OK, command->GetState(items.Get(), FALSE, &state));
-      EXPECT_EQ(c.state, state) << CTempFolder::Narrow(c.clicked[0]);
+      ASSERT_EQ(S_OK, CreateItemArray(window, c.clicked, wineItems.Receive(), &error)) << CTempFolder::Narrow(error);
+      ASSERT_EQ(S_OK, CreateItemArrayWithDataObject(window, c.clicked, withDataObject.Receive(), &error))
+          << CTempFolder::Narrow(error);
+      for (IShellItemArray* items : {wineItems.Get(), static_cast<IShellItemArray*>(withDataObject.Get())}) {
+        EXPCMDSTATE state = 99;
+        EXPECT_EQ(S_OK, command->GetState(items, FALSE, &state));
+        EXPECT_EQ(c.state, state) << CTempFolder::Narrow(c.clicked[0]);
+        if (c.title == nullptr) continue;
+        LPWSTR title = nullptr;
+        ASSERT_EQ(S_OK, command->GetTitle(items, &title));
+        EXPECT_STREQ(c.title, title);
+        CoTaskMemFree(title);
+      }
+      // Read through the drop list: of the items, the first alone, once per reading.
+      EXPECT_EQ(withDataObject->Calls().at("IDataObject::GetData"), withDataObject->Calls().at("GetItemAt"));
       if (c.title == nullptr) continue;
-      LPWSTR title = nullptr;
-      ASSERT_EQ(S_OK, command->GetTitle(items.Get(), &title));
-      EXPECT_STREQ(c.title, title);
-      CoTaskMemFree(title);
 
       // The classic handler names the same extension for the same files.
       CScopedComPtr<IDataObject> dataObject;

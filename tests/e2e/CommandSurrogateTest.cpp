@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -27,6 +29,7 @@
 #include "tools/BatchingFolderView.h"
 #include "tools/ExplorerCommandDriver.h"
 #include "tools/FolderWindow.h"
+#include "tools/ItemArrayWithDataObject.h"
 #include "tools/SurrogateRegistration.h"
 
 namespace quorvel {
@@ -143,25 +146,89 @@ TEST_F(CommandSurrogate, SelectsAndAnswersAsInProcess) {
     SCOPED_TRACE(c.what);
     ExplorerCommandOptions options;
     options.services = c.services;
+    // Wine's array, read item by item, and one that hands out its data
+    // object as Windows' does, read through its drop list.
     CScopedComPtr<IShellItemArray> items;
+    CScopedComPtr<CItemArrayWithDataObject> withDataObject;
     std::wstring error;
     ASSERT_EQ(S_OK, CreateItemArray(window, c.clicked, items.Receive(), &error)) << CTempFolder::Narrow(error);
+    ASSERT_EQ(S_OK, CreateItemArrayWithDataObject(window, c.clicked, withDataObject.Receive(), &error))
+        << CTempFolder::Narrow(error);
     if (std::string(c.what) == "no match") folder.Remove(L"gone.pdf");
     const Outcome inProcess = RightClick(InProcessCommand().Get(), window, c.clicked, items.Get(), options);
-    const Outcome surrogate = RightClick(m_surrogateCommand.Get(), window, c.clicked, items.Get(), options);
     EXPECT_EQ(c.selected, inProcess.selected);
+    for (IShellItemArray* given : {items.Get(), static_cast<IShellItemArray*>(withDataObject.Get())}) {
+      SCOPED_TRACE(given == items.Get() ? "Wine's array" : "an array with a data object");
+      const Outcome surrogate = RightClick(m_surrogateCommand.Get(), window, c.clicked, given, options);
+      EXPECT_EQ(inProcess.selected, surrogate.selected);
+      EXPECT_EQ(inProcess.focused, surrogate.focused);
+      EXPECT_EQ(c.state, surrogate.report.state);
+      EXPECT_EQ(inProcess.report.state, surrogate.report.state);
+      EXPECT_EQ(inProcess.report.title, surrogate.report.title);
+      EXPECT_EQ(inProcess.report.viewRoute, surrogate.report.viewRoute);
+      EXPECT_EQ(inProcess.report.invoke, surrogate.report.invoke);
+      if (c.state == ECS_HIDDEN) continue;
+      EXPECT_EQ(S_OK, surrogate.report.invoke);
+      EXPECT_EQ(L"Click to select all files with this extension in the current folder", surrogate.report.toolTip);
+      EXPECT_EQ(WinePath(QUORVEL_DLL) + L",-203", surrogate.report.icon);
+      EXPECT_EQ(static_cast<EXPCMDFLAGS>(ECF_DEFAULT), surrogate.report.flags);
+    }
+    // The drop list crossed: of the items, the first alone was asked for,
+    // once per reading (GetState, then GetTitle and Invoke where shown).
+    const int readings = c.state == ECS_HIDDEN ? 1 : 3;
+    EXPECT_EQ(readings, withDataObject->Calls().at("GetItemAt"));
+    EXPECT_EQ(readings, withDataObject->Calls().at("IDataObject::GetData"));
+  }
+}
+
+// Reading the clicked items from the surrogate takes the same calls for one
+// photo as for 250: the count, the first item and its path, the data object
+// and its drop list, for GetState, GetTitle and Invoke each, and the selection is the
+// one the command in process makes. 251 photos hide the command, found from
+// the count alone.
+TEST_F(CommandSurrogate, CallsReadingTheClickedItemsDoNotGrow) {
+  CTempFolder folder;
+  StringList photos;
+  for (int i = 0; i < 251; ++i) {
+    photos.push_back(L"IMG_" + std::to_wstring(1000 + i) + L".jpg");
+    folder.AddFile(photos.back().c_str());
+  }
+  for (const wchar_t* name : {L"c.doc", L"IMG_1000.xmp"}) folder.AddFile(name);
+  CFolderWindow window;
+  ASSERT_EQ(S_OK, window.Open(folder.Path(), 640, 400)) << CTempFolder::Narrow(window.GetError());
+
+  const struct {
+    size_t clicked;
+    EXPCMDSTATE state;
+  } cases[] = {{1, ECS_ENABLED}, {250, ECS_ENABLED}, {251, ECS_HIDDEN}};
+  std::map<std::string, long, std::less<>> callsForOne;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.clicked) + " clicked");
+    const StringList clicked(photos.begin(), photos.begin() + static_cast<std::ptrdiff_t>(c.clicked));
+    CScopedComPtr<CItemArrayWithDataObject> items;
+    std::wstring error;
+    ASSERT_EQ(S_OK, CreateItemArrayWithDataObject(window, clicked, items.Receive(), &error))
+        << CTempFolder::Narrow(error);
+    const Outcome surrogate = RightClick(m_surrogateCommand.Get(), window, clicked, items.Get(), {});
+    EXPECT_EQ(c.state, surrogate.report.state);
+    const auto calls = items->Calls();
+    if (c.state == ECS_HIDDEN) {
+      EXPECT_EQ(1, calls.at("GetCount"));
+      EXPECT_EQ(1, items->TotalCalls()) << "only the count was asked for";
+      continue;
+    }
+    EXPECT_EQ(L"Select All .jpg Files", surrogate.report.title);
+    EXPECT_EQ(photos, surrogate.selected);
+    const Outcome inProcess = RightClick(InProcessCommand().Get(), window, clicked, items.Get(), {});
     EXPECT_EQ(inProcess.selected, surrogate.selected);
     EXPECT_EQ(inProcess.focused, surrogate.focused);
-    EXPECT_EQ(c.state, surrogate.report.state);
-    EXPECT_EQ(inProcess.report.state, surrogate.report.state);
-    EXPECT_EQ(inProcess.report.title, surrogate.report.title);
-    EXPECT_EQ(inProcess.report.viewRoute, surrogate.report.viewRoute);
-    EXPECT_EQ(inProcess.report.invoke, surrogate.report.invoke);
-    if (c.state == ECS_HIDDEN) continue;
-    EXPECT_EQ(S_OK, surrogate.report.invoke);
-    EXPECT_EQ(L"Click to select all files with this extension in the current folder", surrogate.report.toolTip);
-    EXPECT_EQ(WinePath(QUORVEL_DLL) + L",-203", surrogate.report.icon);
-    EXPECT_EQ(static_cast<EXPCMDFLAGS>(ECF_DEFAULT), surrogate.report.flags);
+    EXPECT_EQ(3, calls.at("GetItemAt")) << "the first item, for GetState, GetTitle and Invoke";
+    EXPECT_EQ(3, calls.at("IDataObject::GetData")) << "GetState, GetTitle and Invoke";
+    if (callsForOne.empty()) {
+      callsForOne = calls;
+    } else {
+      EXPECT_EQ(callsForOne, calls) << "the calls reading the clicked items grew with their number";
+    }
   }
 }
 

@@ -14,8 +14,10 @@
 #include "tests/shellext_windows/HandlerTestSupport.h"
 #include "tests/support/DropFilesDataObject.h"
 #include "tests/support/FailingAllocations.h"
+#include "tests/support/ShellItemArray.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestWindows.h"
+#include "tools/ItemArrayWithDataObject.h"
 
 namespace quorvel {
 namespace {
@@ -147,22 +149,24 @@ TEST_F(HandlerOutOfMemoryInFolderWindow, InvokeCommandFailsCleanly) {
 
 // The Explorer command's methods that allocate: each fails with
 // E_OUTOFMEMORY, hands out nothing, and the same command answers in full once
-// memory is back.
+// memory is back, whether it reads the items one by one or the drop list of
+// their data object (whose media all come back released and unlocked).
 TEST(CommandOutOfMemory, EachMethodFailsCleanly) {
   ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
   {
     CTempFolder folder;
-    std::vector<CTaskMemory<ITEMIDLIST>> idLists;
-    std::vector<PCIDLIST_ABSOLUTE> clicked;
+    std::vector<std::wstring> clicked;
     for (const wchar_t* name : {L"a.txt", L"b.doc", L"c.doc"}) {
       folder.AddFile(name);
-      idLists.emplace_back();
-      ASSERT_EQ(S_OK, SHParseDisplayName(folder.PathOf(name).c_str(), nullptr,
-                                         reinterpret_cast<PIDLIST_ABSOLUTE*>(idLists.back().Receive()), 0, nullptr));
-      clicked.push_back(reinterpret_cast<PCIDLIST_ABSOLUTE>(idLists.back().Get()));
+      clicked.push_back(folder.PathOf(name));
     }
-    CScopedComPtr<IShellItemArray> items;
-    ASSERT_EQ(S_OK, SHCreateShellItemArrayFromIDLists(static_cast<UINT>(clicked.size()), clicked.data(), items.Receive()));
+    // Wine's array, read item by item, and one that hands out a data object
+    // as Windows' does, read through its drop list.
+    CScopedComPtr<IShellItemArray> wineItems;
+    ASSERT_EQ(S_OK, CreateShellItemArray(clicked, wineItems.Receive()));
+    CDropFilesDataObject data(clicked);
+    CScopedComPtr<CItemArrayWithDataObject> withDataObject;
+    withDataObject.Reset(new CItemArrayWithDataObject(wineItems.Get(), &data));
 
     using Call = HRESULT (*)(IExplorerCommand*, IShellItemArray*);
     const struct {
@@ -193,23 +197,33 @@ TEST(CommandOutOfMemory, EachMethodFailsCleanly) {
          }},
         {"Invoke", [](IExplorerCommand* command, IShellItemArray* items) { return command->Invoke(items, nullptr); }},
     };
-    for (const auto& method : methods) {
-      int failures = 0;
-      for (int count = 0; count < kMostAllocations; ++count) {
-        CScopedComPtr<IExplorerCommand> command;
-        ASSERT_EQ(S_OK, CSelecterCommand::CreateObject(nullptr, IID_IExplorerCommand, command.ReceiveVoid()));
-        HRESULT result = E_FAIL;
-        const bool failed = RefusesAnAllocation(count, [&] { result = method.call(command.Get(), items.Get()); });
-        if (!failed) {
-          EXPECT_EQ(S_OK, result) << method.what;
-          break;
+    for (IShellItemArray* items : {wineItems.Get(), static_cast<IShellItemArray*>(withDataObject.Get())}) {
+      const char* const array = items == wineItems.Get() ? "Wine's array" : "an array with a data object";
+      for (const auto& method : methods) {
+        int failures = 0;
+        for (int count = 0; count < kMostAllocations; ++count) {
+          CScopedComPtr<IExplorerCommand> command;
+          ASSERT_EQ(S_OK, CSelecterCommand::CreateObject(nullptr, IID_IExplorerCommand, command.ReceiveVoid()));
+          HRESULT result = E_FAIL;
+          const bool failed = RefusesAnAllocation(count, [&] { result = method.call(command.Get(), items); });
+          if (!failed) {
+            EXPECT_EQ(S_OK, result) << array << ", " << method.what;
+            break;
+          }
+          EXPECT_EQ(E_OUTOFMEMORY, result) << array << ", " << method.what << ", " << count;
+          EXPECT_EQ(S_OK, method.call(command.Get(), items)) << array << ", " << method.what << ", " << count;
+          ++failures;
         }
-        EXPECT_EQ(E_OUTOFMEMORY, result) << method.what << ", " << count;
-        EXPECT_EQ(S_OK, method.call(command.Get(), items.Get())) << method.what << ", " << count;
-        ++failures;
+        EXPECT_GT(failures, 0) << array << ", " << method.what << ": no allocation was made to fail";
       }
-      EXPECT_GT(failures, 0) << method.what << ": no allocation was made to fail";
+      EXPECT_EQ(0, data.OutstandingMedia()) << array;
+      EXPECT_EQ(0, data.MediaReleasedWhileLocked()) << array;
     }
+    // The drop list was read: of the items, the first alone, once per reading.
+    EXPECT_GT(withDataObject->Calls().at("IDataObject::GetData"), 0);
+    EXPECT_EQ(withDataObject->Calls().at("IDataObject::GetData"), withDataObject->Calls().at("GetItemAt"));
+    withDataObject.Reset();
+    EXPECT_EQ(1, data.References());
   }
   CoUninitialize();
 }
