@@ -89,7 +89,7 @@ server_socket() {
 server_alive() {
   local pid
   pid=$(cat "$state/wineserver.pid" 2>/dev/null) && kill -0 "$pid" 2>/dev/null &&
-    tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q wineserver
+    grep -qa wineserver "/proc/$pid/cmdline" 2>/dev/null
 }
 
 # The persistent server, run in the foreground of a background process so that

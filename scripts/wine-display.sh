@@ -7,11 +7,14 @@
 # hold the session's lock.
 
 # Asked of the process itself: where nothing reaps orphans, a killed Xvfb
-# stays a zombie, which kill -0 still finds.
+# stays a zombie, which kill -0 still finds (and whose command line is
+# empty). Read without a pipe, whose writer grep -q may leave early: under
+# pipefail that answers "no", and a session judged dead is started again
+# under the tests running in it.
 display_alive() {
   local pid
   pid=$(cat "$state/xvfb.pid" 2>/dev/null) && kill -0 "$pid" 2>/dev/null &&
-    tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q Xvfb
+    grep -qa Xvfb "/proc/$pid/cmdline" 2>/dev/null
 }
 
 # Sessions of several builds and tests start at the same time: a free display

@@ -122,14 +122,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CommandRouteToAnotherFolder, LeavesThatViewAlone) {
   ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
   {
-    CTempFolder clickedFolder;
-    CTempFolder otherFolder;
-    for (const wchar_t* name : {L"a.txt", L"c.doc"}) clickedFolder.AddFile(name);
-    for (const wchar_t* name : {L"a.txt", L"z.txt", L"y.doc"}) otherFolder.AddFile(name);
-    CFolderWindow clicked;
-    CFolderWindow other;
-    ASSERT_EQ(S_OK, clicked.Open(clickedFolder.Path(), 640, 400)) << CTempFolder::Narrow(clicked.GetError());
-    ASSERT_EQ(S_OK, other.Open(otherFolder.Path(), 640, 400)) << CTempFolder::Narrow(other.GetError());
+    ClickedAndOtherFolderWindows windows;
+    ASSERT_NO_FATAL_FAILURE(windows.Open());
+    CFolderWindow& clicked = windows.clicked;
+    CFolderWindow& other = windows.other;
     ASSERT_EQ(S_OK, clicked.SelectEntries({L"c.doc"}, false));
     ASSERT_EQ(S_OK, other.SelectEntries({L"y.doc"}, false));
     CScopedComPtr<IShellItemArray> items;

@@ -235,14 +235,10 @@ TEST_F(CommandSurrogate, CallsReadingTheClickedItemsDoNotGrow) {
 // A site that leads to a view of another folder: from the surrogate too, that
 // view is never touched.
 TEST_F(CommandSurrogate, LeavesAViewOfAnotherFolderAlone) {
-  CTempFolder clickedFolder;
-  CTempFolder otherFolder;
-  for (const wchar_t* name : {L"a.txt", L"c.doc"}) clickedFolder.AddFile(name);
-  for (const wchar_t* name : {L"a.txt", L"z.txt", L"y.doc"}) otherFolder.AddFile(name);
-  CFolderWindow clicked;
-  CFolderWindow other;
-  ASSERT_EQ(S_OK, clicked.Open(clickedFolder.Path(), 640, 400)) << CTempFolder::Narrow(clicked.GetError());
-  ASSERT_EQ(S_OK, other.Open(otherFolder.Path(), 640, 400)) << CTempFolder::Narrow(other.GetError());
+  ClickedAndOtherFolderWindows windows;
+  ASSERT_NO_FATAL_FAILURE(windows.Open());
+  CFolderWindow& clicked = windows.clicked;
+  CFolderWindow& other = windows.other;
   ASSERT_EQ(S_OK, other.SelectEntries({L"y.doc"}, false));
   ExplorerCommandOptions options;
   options.siteBrowser = other.GetBrowser();

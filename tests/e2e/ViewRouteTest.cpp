@@ -121,14 +121,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ViewRouteToAnotherFolder, LeavesThatViewAlone) {
   ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
   {
-    CTempFolder clickedFolder;
-    CTempFolder otherFolder;
-    for (const wchar_t* name : {L"a.txt", L"c.doc"}) clickedFolder.AddFile(name);
-    for (const wchar_t* name : {L"a.txt", L"z.txt", L"y.doc"}) otherFolder.AddFile(name);
-    CFolderWindow clicked;
-    CFolderWindow other;
-    ASSERT_EQ(S_OK, clicked.Open(clickedFolder.Path(), 640, 400)) << CTempFolder::Narrow(clicked.GetError());
-    ASSERT_EQ(S_OK, other.Open(otherFolder.Path(), 640, 400)) << CTempFolder::Narrow(other.GetError());
+    ClickedAndOtherFolderWindows windows;
+    ASSERT_NO_FATAL_FAILURE(windows.Open());
+    CFolderWindow& clicked = windows.clicked;
+    CFolderWindow& other = windows.other;
     CScopedComPtr<IDataObject> dataObject;
     ASSERT_EQ(S_OK, clicked.CreateDataObject({L"a.txt"}, dataObject.Receive()));
 

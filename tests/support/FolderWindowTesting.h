@@ -1,6 +1,6 @@
 // What the end-to-end tests read back from a folder window and from the
-// objects they hand a handler or a command, and the sample folder in a folder
-// window that the route tests share.
+// objects they hand a handler or a command, and the sample folder windows
+// that the route tests share.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -66,6 +66,24 @@ class SampleFolderWindowTest : public ::testing::TestWithParam<Case> {
   CTempFolder m_folder;
   std::unique_ptr<CFolderWindow> m_window;
   bool m_oleInitialised = false;
+};
+
+// The clicked folder (a.txt, c.doc) and another folder (a.txt, z.txt, y.doc),
+// each open in a folder window: for a site that leads to the other's view.
+// Open() reports its failures through gtest: call it in
+// ASSERT_NO_FATAL_FAILURE.
+struct ClickedAndOtherFolderWindows {
+  void Open() {
+    for (const wchar_t* name : {L"a.txt", L"c.doc"}) clickedFolder.AddFile(name);
+    for (const wchar_t* name : {L"a.txt", L"z.txt", L"y.doc"}) otherFolder.AddFile(name);
+    ASSERT_EQ(S_OK, clicked.Open(clickedFolder.Path(), 640, 400)) << CTempFolder::Narrow(clicked.GetError());
+    ASSERT_EQ(S_OK, other.Open(otherFolder.Path(), 640, 400)) << CTempFolder::Narrow(other.GetError());
+  }
+
+  CTempFolder clickedFolder;
+  CTempFolder otherFolder;
+  CFolderWindow clicked;
+  CFolderWindow other;
 };
 
 }  // namespace quorvel
