@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# shellcheck disable=SC2154 # the variables of the options are set by parse_options
 # The setup program on ARM64 Windows, in a fresh Wine prefix of its own. On
 # Windows the setup asks the platform for the native machine (IsWow64Process2);
 # Wine reports its own (x64) alone, so the setup here is a fixture built with
@@ -24,28 +25,15 @@
 #     the 32-bit view.
 set -euo pipefail
 
+# shellcheck source=tests/setup/setup-test.sh
+. "$(dirname "$0")/setup-test.sh"
 dll32=""
-while [ $# -gt 0 ]; do
-  case "$1" in
-    --source) source_dir=$2 ;;
-    --work) work=$2 ;;
-    --setup) setup=$2 ;;
-    --dll64) dll64=$2 ;;
-    --dllarm64) dllarm64=$2 ;;
-    --dll32) dll32=$2 ;;
-    --package) package=$2 ;;
-    --package-arm64) package_arm64=$2 ;;
-    --dev-cert) dev_cert=$2 ;;
-    --stand-in) stand_in=$2 ;;
-    *) echo "Arm64SetupTest.sh: unknown option $1" >&2; exit 2 ;;
-  esac
-  shift 2
-done
+parse_options setup dll64 dllarm64 dll32 package package-arm64 dev-cert stand-in -- "$@"
 # shellcheck source=tests/setup/stand-in-prefix.sh
-. "$source_dir/tests/setup/stand-in-prefix.sh"
+. "$(dirname "$0")/stand-in-prefix.sh"
 
 for file in "$setup" "$dll64" "$dllarm64" $dll32 "$package" "$package_arm64" "$dev_cert" "$stand_in"; do
-  [ -f "$file" ] || { echo "FAILED: no $file" >&2; exit 1; }
+  [ -f "$file" ] || give_up "no $file"
 done
 # The PE header's machine, as four hex digits.
 pe_machine() {
@@ -53,22 +41,18 @@ pe_machine() {
   header=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
   od -An -tx2 -j$((header + 4)) -N2 "$1" | tr -d ' '
 }
-[ "$(pe_machine "$dllarm64")" = aa64 ] || { echo "FAILED: $dllarm64 is no ARM64 DLL" >&2; exit 1; }
-[ "$(pe_machine "$dll64")" = 8664 ] || { echo "FAILED: $dll64 is no x64 DLL" >&2; exit 1; }
+[ "$(pe_machine "$dllarm64")" = aa64 ] || give_up "$dllarm64 is no ARM64 DLL"
+[ "$(pe_machine "$dll64")" = 8664 ] || give_up "$dll64 is no x64 DLL"
 
 if [ -n "$dll32" ]; then
   start_stand_in_prefix --with-32-bit regsvr32.exe WindowsPowerShell/v1.0/powershell.exe certutil.exe
-  wine_runs_32bit || { echo "FAILED: the prefix $WINEPREFIX runs no 32-bit programs" >&2; exit 1; }
+  wine_runs_32bit || give_up "the prefix $WINEPREFIX runs no 32-bit programs"
   echo "== testing $(basename "$setup") as the shipped 32-bit program, with quorvel32.dll"
 else
   start_stand_in_prefix regsvr32.exe WindowsPowerShell/v1.0/powershell.exe certutil.exe
   echo "== testing $(basename "$setup"), the setup script built as a 64-bit program"
 fi
-user_w="$(wine64_program cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')\\Programs\\Quorvel"
-user_folder=$(wine64_program winepath -u "$user_w" 2>/dev/null | tr -d '\r')
-user_entry='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quorvel'
-# Under emulation a 32-bit program takes about a minute: each case says when it began.
-step() { echo "== $* (at ${SECONDS} s)"; }
+locate_user_folder
 
 # run_case NAME MACHINE WINDOWS MODE RUNS DLL PACKAGE
 #   MACHINE  the native machine told to the setup ("" for Wine's own answer)
@@ -114,7 +98,7 @@ run_case() {
     [ -z "$dll32" ] || cmp -s "$dll32" "$dir/quorvel32.dll" || check "$name: quorvel32.dll is not $dll32"
     [ -z "$expected_package" ] || cmp -s "$expected_package" "$dir/QuorvelContextMenu.msix" ||
       check "$name: run $run: the installed package is not $expected_package"
-    wine64_program reg query "$entry" >/dev/null 2>&1 || check "$name: run $run: no entry $entry"
+    has_key "$entry" || check "$name: run $run: no entry $entry"
   done
   if [ -n "$dll32" ]; then
     wine64_program reg query "$class_key" /ve /reg:32 2>/dev/null | grep -qiF "$dir_w\\quorvel32.dll" ||
@@ -144,8 +128,7 @@ else
   expect_runs "the refused registration" "regsvr32.exe|/s \"$folder_w\\quorvel.dll\"" \
     "regsvr32.exe|/s /u \"$folder_w\\quorvel.dll\""
   [ ! -e "$folder" ] || check "the refused registration left $(folder_holds)"
-  ! wine64_program reg query "$machine_entry" >/dev/null 2>&1 || check "the refused registration left its entry"
+  ! has_key "$machine_entry" || check "the refused registration left its entry"
 fi
 
-if [ $failed -eq 0 ]; then echo "== on ARM64 the setup installs and registers the ARM64 build, elsewhere the x64 build (${SECONDS} s)"; fi
-exit $failed
+finish "on ARM64 the setup installs and registers the ARM64 build, elsewhere the x64 build (${SECONDS} s)"

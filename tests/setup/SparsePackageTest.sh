@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# shellcheck disable=SC2154 # the variables of the options are set by parse_options
 # The setup program's Windows 11 path, in a fresh Wine prefix of its own, with
 # recording stand-ins for the programs it runs (powershell.exe and
 # certutil.exe in the 64-bit system folder: each appends its arguments to a
@@ -23,22 +24,11 @@
 # path.)
 set -euo pipefail
 
-while [ $# -gt 0 ]; do
-  case "$1" in
-    --source) source_dir=$2 ;;
-    --work) work=$2 ;;
-    --setup) setup=$2 ;;
-    --setup-x64) setup_x64=$2 ;;
-    --setup-release) setup_release=$2 ;;
-    --package) package=$2 ;;
-    --dev-cert) dev_cert=$2 ;;
-    --stand-in) stand_in=$2 ;;
-    *) echo "SparsePackageTest.sh: unknown option $1" >&2; exit 2 ;;
-  esac
-  shift 2
-done
+# shellcheck source=tests/setup/setup-test.sh
+. "$(dirname "$0")/setup-test.sh"
+parse_options setup setup-x64 setup-release package dev-cert stand-in -- "$@"
 # shellcheck source=tests/setup/stand-in-prefix.sh
-. "$source_dir/tests/setup/stand-in-prefix.sh"
+. "$(dirname "$0")/stand-in-prefix.sh"
 start_stand_in_prefix WindowsPowerShell/v1.0/powershell.exe certutil.exe
 
 setup=$setup_x64
@@ -97,5 +87,4 @@ has_key "$menu_key" 64 && check "the classic menu key is still registered"
 uninstall
 expect_runs "the uninstall of the release-signed package" "$remove"
 
-if [ $failed -eq 0 ]; then echo "== the Windows 11 package steps run as expected, and only there"; fi
-exit $failed
+finish "the Windows 11 package steps run as expected, and only there"
