@@ -1,7 +1,9 @@
 #include "shellext/SelectAllCommand.h"
 
+#include "base/Failure.h"
 #include "platform/ScopedComPtr.h"
 #include "shellext/MatchingSelection.h"
+#include "shellext/ResourceText.h"
 #include "shellext/SiteFolderView.h"
 #include "shellext/WindowSearch.h"
 
@@ -9,17 +11,30 @@ namespace quorvel {
 
 namespace {
 
-constexpr char16_t kTitlePrefix[] = u"Select All ";
-constexpr char16_t kTitleSuffix[] = u" Files";
+constexpr char16_t kExtensionPlace[] = u"%1";
+
+// Where a title format holds the extension's place, or -1.
+int32_t ExtensionPlace(const CWideString& format) {
+  for (int32_t index = 0; index + 1 < format.GetLength(); ++index) {
+    if (format.GetAt(index) == kExtensionPlace[0] && format.GetAt(index + 1) == kExtensionPlace[1]) return index;
+  }
+  return -1;
+}
+
+// A translation without the extension's place would show no extension.
+bool HasExtensionPlace(const CWideString& format) { return ExtensionPlace(format) >= 0; }
 
 }  // namespace
 
-const char16_t kSelectAllHelpText[] = u"Click to select all files with this extension in the current folder";
+CWideString SelectAllHelpText() { return LoadResourceText(kHelpTextId); }
 
 CWideString SelectAllTitle(const SelectionProcessor& selection) {
-  CWideString title(kTitlePrefix);
+  const CWideString format = LoadResourceText(kTitleFormatId, &HasExtensionPlace);
+  const int32_t place = ExtensionPlace(format);
+  if (place < 0) throw CFailure(E_UNEXPECTED);
+  CWideString title = format.Mid(0, place);
   title += selection.GetExtension();
-  title += kTitleSuffix;
+  title += format.Mid(place + 2, format.GetLength() - place - 2);
   return title;
 }
 

@@ -16,10 +16,12 @@ namespace quorvel {
 constexpr UINT kMaxClickedFiles = 250;
 
 // The command's help text (the context menu's status text, the Explorer
-// command's tool tip).
-extern const char16_t kSelectAllHelpText[];
+// command's tool tip), in the language of the resource instance.
+CWideString SelectAllHelpText();
 
-// The command's title for the analysed selection, "Select All .txt Files".
+// The command's title for the analysed selection, "Select All .txt Files",
+// in the language of the resource instance: its format with the extension
+// in the place of %1.
 CWideString SelectAllTitle(const SelectionProcessor& selection);
 
 // Whether the command can change anything for the analysed selection: its

@@ -78,7 +78,7 @@ STDMETHODIMP CSelecterCommand::GetIcon(IShellItemArray* /*psiItemArray*/, LPWSTR
 
 STDMETHODIMP CSelecterCommand::GetToolTip(IShellItemArray* /*psiItemArray*/, LPWSTR* ppszInfotip) {
   try {
-    return CopyToTaskMemory(CWideString(kSelectAllHelpText), ppszInfotip);
+    return CopyToTaskMemory(SelectAllHelpText(), ppszInfotip);
   } catch (...) {
     return ResultOfCurrentException();
   }

@@ -74,15 +74,16 @@ STDMETHODIMP CSelecterMenu::GetCommandString(UINT_PTR idCmd, UINT uType, UINT* /
 }
 
 HRESULT CSelecterMenu::CopyHelpText(UINT uType, CHAR* pszName, UINT cchMax) const {
+  const CWideString help = SelectAllHelpText();
   if (uType == GCS_HELPTEXTW) {
-    lstrcpynW(reinterpret_cast<LPWSTR>(pszName), AsWide(kSelectAllHelpText), static_cast<int>(cchMax));
+    lstrcpynW(reinterpret_cast<LPWSTR>(pszName), AsWide(help.GetText()), static_cast<int>(cchMax));
     return S_OK;
   }
   // Two bytes per UTF-16 unit, terminator included, hold any ANSI code page.
-  const int units = TextLength(kSelectAllHelpText) + 1;
+  const int units = help.GetLength() + 1;
   const int bytes = 2 * units;
   std::unique_ptr<char[]> text(new char[bytes]());
-  if (Utf16ToAnsi(kSelectAllHelpText, units, text.get(), bytes) == 0) return ResultFromLastError();
+  if (Utf16ToAnsi(help.GetText(), units, text.get(), bytes) == 0) return ResultFromLastError();
   lstrcpynA(pszName, text.get(), static_cast<int>(cchMax));
   return S_OK;
 }

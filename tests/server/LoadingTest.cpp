@@ -1,5 +1,6 @@
 // quorvel.dll loaded and unloaded as the shell does, with satellite resource
-// libraries beside it: which one serves the menu bitmap, that none of them
+// libraries beside it: which one serves the menu bitmap and the command's
+// texts (the library's own where it lacks them or they are damaged), that none of them
 // runs any code, that nothing of them stays mapped after FreeLibrary, and
 // that a process exits cleanly with the library and a satellite loaded.
 #include <gtest/gtest.h>
@@ -25,6 +26,13 @@ constexpr COLORREF kOwnCorner = RGB(0xF0, 0xF0, 0xF0);
 constexpr COLORREF kLanguageCorner = RGB(0x00, 0xFF, 0x00);
 constexpr COLORREF kFallbackCorner = RGB(0xFF, 0x00, 0x00);
 constexpr COLORREF kTracingCorner = RGB(0x00, 0x00, 0xFF);
+
+// The menu item and help text of a handler that was given no files: the
+// title's format with an empty extension.
+constexpr wchar_t kOwnTitle[] = L"Select All  Files";
+constexpr wchar_t kOwnHelp[] = L"Click to select all files with this extension in the current folder";
+constexpr wchar_t kLanguageTitle[] = L"Alle -Dateien markieren";
+constexpr wchar_t kLanguageHelp[] = L"Markiert alle Dateien mit dieser Erweiterung im aktuellen Ordner";
 
 // What lies beside the library under a satellite's name.
 enum class Satellite { None, Language, Fallback, Tracing, NotAnImage };
@@ -78,26 +86,42 @@ class CLibraryFolder {
   CTempFolder m_folder;
 };
 
-// The top left pixel and the width of the menu bitmap a handler of `library` shows.
-COLORREF MenuBitmapCorner(const CServerLibrary& library, LONG* width) {
+// What a handler of `library` shows: its menu bitmap's top left pixel and
+// width, the item's text and the help text.
+struct MenuItemSeen {
+  COLORREF corner = CLR_INVALID;
+  LONG width = 0;
+  std::wstring text;
+  std::wstring help;
+};
+
+MenuItemSeen MenuItemOf(const CServerLibrary& library) {
+  MenuItemSeen seen;
   CScopedComPtr<IClassFactory> factory;
   EXPECT_EQ(S_OK, library.GetClassObject(CLSID_SelecterMenu, IID_IClassFactory, factory.ReceiveVoid()));
   CScopedComPtr<IContextMenu> menu;
-  if (!factory || factory->CreateInstance(nullptr, IID_IContextMenu, menu.ReceiveVoid()) != S_OK) return CLR_INVALID;
+  if (!factory || factory->CreateInstance(nullptr, IID_IContextMenu, menu.ReceiveVoid()) != S_OK) return seen;
   CScopedMenu popup(CreatePopupMenu());
   EXPECT_EQ(1, menu->QueryContextMenu(popup.Get(), 0, 1, 100, CMF_NORMAL));
+  wchar_t text[128] = {};
   MENUITEMINFOW item = {};
   item.cbSize = sizeof(item);
-  item.fMask = MIIM_CHECKMARKS;
+  item.fMask = MIIM_CHECKMARKS | MIIM_STRING;
+  item.dwTypeData = text;
+  item.cch = 128;
   EXPECT_TRUE(GetMenuItemInfoW(popup.Get(), 0, TRUE, &item));
+  seen.text = text;
+  wchar_t help[128] = {};
+  EXPECT_EQ(S_OK, menu->GetCommandString(0, GCS_HELPTEXTW, nullptr, reinterpret_cast<CHAR*>(help), 128));
+  seen.help = help;
   BITMAP bitmap = {};
   EXPECT_EQ(static_cast<int>(sizeof(bitmap)), GetObjectW(item.hbmpUnchecked, sizeof(bitmap), &bitmap));
-  *width = bitmap.bmWidth;
+  seen.width = bitmap.bmWidth;
   CScopedMemoryDC dc(CreateCompatibleDC(nullptr));
   HGDIOBJ old = SelectObject(dc.Get(), item.hbmpUnchecked);
-  const COLORREF corner = GetPixel(dc.Get(), 0, 0);
+  seen.corner = GetPixel(dc.Get(), 0, 0);
   SelectObject(dc.Get(), old);
-  return corner;
+  return seen;
 }
 
 std::wstring Lower(std::wstring text) {
@@ -132,13 +156,15 @@ struct SatelliteCase {
   Satellite language;  // quorvel<user language>.dll
   Satellite fallback;  // quorvelLOC.dll
   COLORREF corner;
+  const wchar_t* title;
+  const wchar_t* help;
 };
 
 void PrintTo(const SatelliteCase& c, std::ostream* os) { *os << c.what; }
 
 class SatelliteResources : public ::testing::TestWithParam<SatelliteCase> {};
 
-TEST_P(SatelliteResources, MenuBitmapComesFromTheFirstSatelliteThatMapsAndNoneRuns) {
+TEST_P(SatelliteResources, ResourcesComeFromTheFirstSatelliteThatMapsAndNoneRuns) {
   const SatelliteCase& c = GetParam();
   CLibraryFolder folder;
   folder.Place(c.language, folder.LanguageSatellite());
@@ -146,9 +172,11 @@ TEST_P(SatelliteResources, MenuBitmapComesFromTheFirstSatelliteThatMapsAndNoneRu
   {
     CServerLibrary server;
     ASSERT_TRUE(server.Load(folder.Library()));
-    LONG width = 0;
-    EXPECT_EQ(c.corner, MenuBitmapCorner(server, &width));
-    EXPECT_EQ(13, width);
+    const MenuItemSeen seen = MenuItemOf(server);
+    EXPECT_EQ(c.corner, seen.corner);
+    EXPECT_EQ(13, seen.width);
+    EXPECT_EQ(c.title, seen.text);
+    EXPECT_EQ(c.help, seen.help);
   }
   EXPECT_FALSE(CLibraryFolder::LeftATrace(folder.LanguageSatellite())) << "a satellite's code ran";
   EXPECT_FALSE(CLibraryFolder::LeftATrace(folder.FallbackSatellite())) << "a satellite's code ran";
@@ -163,13 +191,19 @@ TEST_P(SatelliteResources, MenuBitmapComesFromTheFirstSatelliteThatMapsAndNoneRu
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SatelliteResources,
-    ::testing::Values(SatelliteCase{"None", Satellite::None, Satellite::None, kOwnCorner},
-                      SatelliteCase{"FallbackOnly", Satellite::None, Satellite::Fallback, kFallbackCorner},
-                      SatelliteCase{"UserLanguageFirst", Satellite::Language, Satellite::Fallback, kLanguageCorner},
-                      SatelliteCase{"EntryPointNeverRuns", Satellite::Tracing, Satellite::None, kTracingCorner},
-                      SatelliteCase{"NoImageIsPassedOver", Satellite::NotAnImage, Satellite::Fallback, kFallbackCorner},
-                      SatelliteCase{"NoImageAtAllLeavesTheOwnBitmap", Satellite::NotAnImage, Satellite::NotAnImage,
-                                    kOwnCorner}),
+    ::testing::Values(
+        SatelliteCase{"None", Satellite::None, Satellite::None, kOwnCorner, kOwnTitle, kOwnHelp},
+        // A satellite without texts: the library's own.
+        SatelliteCase{"FallbackOnly", Satellite::None, Satellite::Fallback, kFallbackCorner, kOwnTitle, kOwnHelp},
+        SatelliteCase{"UserLanguageFirst", Satellite::Language, Satellite::Fallback, kLanguageCorner, kLanguageTitle,
+                      kLanguageHelp},
+        // Its title without the extension's place and its empty help text
+        // are passed over for the library's own.
+        SatelliteCase{"EntryPointNeverRuns", Satellite::Tracing, Satellite::None, kTracingCorner, kOwnTitle, kOwnHelp},
+        SatelliteCase{"NoImageIsPassedOver", Satellite::NotAnImage, Satellite::Fallback, kFallbackCorner, kOwnTitle,
+                      kOwnHelp},
+        SatelliteCase{"NoImageAtAllLeavesTheOwnBitmap", Satellite::NotAnImage, Satellite::NotAnImage, kOwnCorner,
+                      kOwnTitle, kOwnHelp}),
     [](const ::testing::TestParamInfo<SatelliteCase>& info) { return info.param.what; });
 
 TEST(LibraryUnload, FreeLibraryLeavesNothingOfTheLibraryOrItsSatelliteMapped) {
@@ -177,8 +211,7 @@ TEST(LibraryUnload, FreeLibraryLeavesNothingOfTheLibraryOrItsSatelliteMapped) {
   folder.Place(Satellite::Fallback, folder.FallbackSatellite());
   CServerLibrary server;
   ASSERT_TRUE(server.Load(folder.Library()));
-  LONG width = 0;
-  ASSERT_EQ(kFallbackCorner, MenuBitmapCorner(server, &width)) << "the satellite serves the bitmap";
+  ASSERT_EQ(kFallbackCorner, MenuItemOf(server).corner) << "the satellite serves the bitmap";
   EXPECT_TRUE(IsMapped(folder.Library()));
   EXPECT_TRUE(IsMapped(folder.FallbackSatellite())) << "the satellite is mapped while the library is loaded";
   EXPECT_EQ(S_OK, server.CanUnloadNow()) << "the handler and the factory are released";
