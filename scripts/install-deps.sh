@@ -41,10 +41,12 @@ packages=(
   python3 openssl
 )
 
-# Not installed here: osslsigncode 2.7 or later, which signs the Windows 11
-# package. Debian 12 has only 2.5, which cannot, and installing it would
-# replace a newer one; the package's build says when it is missing or too old
-# (README, "Signing with a real certificate", says where to get it).
+# osslsigncode signs every shipped file (signing/). Debian 12's own is 2.5,
+# which signs programs and DLLs but not the Windows 11 package (2.7 or later:
+# docs/windows-11.md, "Signing with a real certificate"). Installed where no
+# osslsigncode is found at all: a newer one already there (this machine image
+# carries 2.9 from bookworm-backports; or one built from source) is kept.
+command -v osslsigncode >/dev/null || packages+=(osslsigncode)
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 

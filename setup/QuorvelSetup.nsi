@@ -5,7 +5,9 @@
 ; uninstaller. Built by the build:
 ;
 ;   makensis -DVERSION=1.0.0.0 -DDLL64=<quorvel.dll> -DDLLARM64=<ARM64 quorvel.dll>
-;            -DDLL32=<quorvel32.dll> -DOUTFILE=<QuorvelSetup-1.0.0.0.exe> QuorvelSetup.nsi
+;            -DDLL32=<quorvel32.dll> -DOUTFILE=<QuorvelSetup-1.0.0.0.exe>
+;            -DSIGN_PYTHON=<python3> -DSIGN_PE=<signing/sign_pe.py> -DSIGNING_FOLDER=<folder>
+;            QuorvelSetup.nsi
 ;
 ; -DTARGET_AMD64 builds the same program as a 64-bit one that carries the
 ; 64-bit DLLs alone (for Wine installations that run no 32-bit programs).
@@ -22,6 +24,17 @@ Unicode true
 !ifdef TARGET_AMD64
   Target amd64-unicode
 !endif
+
+; Signed by the build's one signing step (signing/sign_pe.py), with the
+; certificate of every shipped file: the program once written, and the
+; uninstaller as makensis builds it, before it is stored in the program, so
+; that the uninstall.exe that WriteUninstaller writes carries the signature
+; too. A failed signing fails the build and leaves no program.
+!ifndef SIGN_PE
+  !error "The setup program is signed: define SIGN_PYTHON, SIGN_PE and SIGNING_FOLDER (setup/CMakeLists.txt)"
+!endif
+!finalize '"${SIGN_PYTHON}" "${SIGN_PE}" --development-folder "${SIGNING_FOLDER}" "%1"' = 0
+!uninstfinalize '"${SIGN_PYTHON}" "${SIGN_PE}" --development-folder "${SIGNING_FOLDER}" "%1"' = 0
 
 !include LogicLib.nsh
 !include x64.nsh

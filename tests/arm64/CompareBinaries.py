@@ -7,82 +7,11 @@ the version), read from the files by a reader of the tests' own.
 
     CompareBinaries.py ARM64_DLL X64_DLL   (exit code 0: they agree)
 """
-import struct
+import os
 import sys
 
-MACHINE_AMD64 = 0x8664
-MACHINE_ARM64 = 0xAA64
-EXPORT_DIRECTORY, RESOURCE_DIRECTORY = 0, 2
-RESOURCE_TYPES = {2: "BITMAP", 3: "ICON", 14: "GROUP_ICON", 16: "VERSION"}
-
-
-class PeFile:
-    def __init__(self, path):
-        with open(path, "rb") as file:
-            self.data = file.read()
-        if self.data[:2] != b"MZ":
-            raise ValueError(f"{path}: no MZ header")
-        header = struct.unpack_from("<I", self.data, 0x3C)[0]
-        if self.data[header:header + 4] != b"PE\0\0":
-            raise ValueError(f"{path}: no PE signature")
-        self.machine, sections = struct.unpack_from("<HH", self.data, header + 4)
-        optional_size = struct.unpack_from("<H", self.data, header + 20)[0]
-        optional = header + 24
-        magic = struct.unpack_from("<H", self.data, optional)[0]
-        if magic != 0x20B:
-            raise ValueError(f"{path}: not a PE32+ image")
-        directories = optional + 112
-        self.directories = [struct.unpack_from("<II", self.data, directories + 8 * i) for i in range(16)]
-        table = optional + optional_size
-        self.sections = []
-        for i in range(sections):
-            size, address, raw_size, raw_offset = struct.unpack_from("<IIII", self.data, table + 40 * i + 8)
-            self.sections.append((address, max(size, raw_size), raw_offset))
-
-    def offset(self, rva):
-        for address, size, raw_offset in self.sections:
-            if address <= rva < address + size:
-                return raw_offset + rva - address
-        raise ValueError(f"address {rva:#x} lies in no section")
-
-    def string(self, rva):
-        start = self.offset(rva)
-        return self.data[start:self.data.index(b"\0", start)].decode("ascii")
-
-    def exports(self):
-        rva, size = self.directories[EXPORT_DIRECTORY]
-        if size == 0:
-            return []
-        table = self.offset(rva)
-        # NumberOfNames at 24, AddressOfNames at 32 of the export directory.
-        count = struct.unpack_from("<I", self.data, table + 24)[0]
-        names = struct.unpack_from("<I", self.data, table + 32)[0]
-        return sorted(self.string(struct.unpack_from("<I", self.data, self.offset(names) + 4 * i)[0])
-                      for i in range(count))
-
-    def resources(self):
-        """(type, name) of every resource, named by number or by its text."""
-        rva, size = self.directories[RESOURCE_DIRECTORY]
-        if size == 0:
-            return []
-        root = self.offset(rva)
-
-        def entries(directory):
-            named, numbered = struct.unpack_from("<HH", self.data, directory + 12)
-            for i in range(named + numbered):
-                name, target = struct.unpack_from("<II", self.data, directory + 16 + 8 * i)
-                if name & 0x80000000:
-                    at = root + (name & 0x7FFFFFFF)
-                    length = struct.unpack_from("<H", self.data, at)[0]
-                    name = self.data[at + 2:at + 2 + 2 * length].decode("utf-16-le")
-                yield name, target
-
-        found = []
-        for kind, target in entries(root):
-            kind = RESOURCE_TYPES.get(kind, kind)
-            for name, _ in entries(root + (target & 0x7FFFFFFF)):
-                found.append((str(kind), str(name)))
-        return sorted(found)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from pe_file import MACHINE_AMD64, MACHINE_ARM64, PeFile  # noqa: E402
 
 
 def compare(arm64_path, x64_path):

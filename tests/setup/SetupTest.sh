@@ -2,7 +2,9 @@
 # shellcheck disable=SC2154 # the variables of the options are set by parse_options
 # The setup program as an administrator uses it, in a fresh Wine prefix:
 #   1. /S installs; the registration table is exact in each view, the
-#      installed-programs entry carries the DLLs' version;
+#      installed-programs entry carries the DLLs' version; every installed
+#      program file, the uninstaller included, is signed (against the build's
+#      development certificate) and covered by its signature;
 #   2. a 64-bit and a 32-bit folder-host.exe make the handler by its class
 #      identifier and select entries in a real folder view;
 #   3. a second /S run leaves one installation, still registered; run while
@@ -29,7 +31,7 @@ set -euo pipefail
 . "$(dirname "$0")/setup-test.sh"
 session_build=""
 parse_options setup setup-x64 refusing refusing-x64 check=check_exe hold=hold_exe host64 host32 \
-  session=session_build -- "$@"
+  session=session_build certificate -- "$@"
 emulated=0
 if [ -z "$session_build" ]; then
   # A fresh prefix of the test's own.
@@ -94,6 +96,10 @@ expected_files="quorvel.dll uninstall.exe"
 actual_files=$(folder_holds)
 [ "$actual_files" = "$expected_files" ] || check "the folder holds \"$actual_files\", not \"$expected_files\""
 run_check installed
+installed_files=()
+for file in $expected_files; do installed_files+=("$folder/$file"); done
+python3 "$source_dir/tests/signing/check_signature.py" --certificate "$certificate" "${installed_files[@]}" \
+  >"$work/signatures.txt" 2>&1 || { cat "$work/signatures.txt"; check "not every installed file is signed and covered"; }
 
 step "2. hosts of each bitness use the installed handler"
 use_host "$host64" quorvel.dll view

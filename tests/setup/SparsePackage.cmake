@@ -23,7 +23,7 @@ add_custom_command(
           --clsid "${QUORVEL_COMMAND_CLSID}" --work "${release}" --out "x64=${release}/QuorvelContextMenu.msix"
           --out "arm64=${release}/QuorvelContextMenu-arm64.msix"
           --nsh "${release}/Signing.nsh" --cer "${release}/unused.cer"
-  DEPENDS "${release}/release.pfx" "${CMAKE_SOURCE_DIR}/package/make_package.py"
+  DEPENDS "${release}/release.pfx" "${CMAKE_SOURCE_DIR}/package/make_package.py" ${QUORVEL_SIGNING_DEPENDS}
           "${CMAKE_SOURCE_DIR}/package/pack_msix.py" "${CMAKE_SOURCE_DIR}/package/AppxManifest.xml.in"
   COMMENT "Signing the packages with the test's release certificate")
 set(setup_release "${CMAKE_CURRENT_BINARY_DIR}/setup-release-x64.exe")
