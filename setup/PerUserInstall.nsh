@@ -143,6 +143,9 @@ Function InstallForCurrentUser
       DetailPrint "Could not write the uninstaller or its entry among the installed programs."
     ${EndIf}
   ${EndIf}
+  ${If} $Failed == "no"
+    !insertmacro SparsePackage_InstallForCurrentUser
+  ${EndIf}
   ${NotifyShell_AssocChanged}
 
   ${If} $Failed == "yes"
@@ -151,6 +154,7 @@ Function InstallForCurrentUser
     SetErrorLevel 2
     Abort
   ${EndIf}
+  !insertmacro SparsePackage_ReportFailure
 FunctionEnd
 
 ; un.onInit: is this uninstaller the current user's installation?
@@ -166,6 +170,7 @@ FunctionEnd
 
 
 Function un.UninstallForCurrentUser
+  !insertmacro SparsePackage_UninstallForCurrentUser
   ${If} ${FileExists} "$INSTDIR\quorvel32.dll"
     !ifndef TARGET_AMD64
       !insertmacro RunUserRegsvr32 "$SYSDIR\regsvr32.exe" "/u" "$INSTDIR\quorvel32.dll" "unregister"

@@ -31,10 +31,27 @@
 ;   PACKAGE_DEV_CERT_THUMBPRINT where the packages carry a development
 ;   certificate.
 ;
+; Just for me (PerUserInstall.nsh), on 64-bit Windows 11: the package is
+; registered for the current user alone (Add-AppxPackage with the user's
+; folder as its external location; no staging, no provisioning, no
+; certificate store touched), which needs no administrator rights where
+; Windows already trusts the package's signature: a release certificate from
+; a trusted authority. Any earlier registration of the user's is removed
+; first, and the classic menu key of the user's registration afterwards. A
+; package signed with the development certificate, whose trust needs an
+; administrator, is not registered: the classic handler stays, under "Show
+; more options", and the details say so. The uninstaller removes the current
+; user's registration alone.
+;
 ; Hooks in QuorvelSetup.nsi: SparsePackage_Install after both DLLs are
 ; registered; SparsePackage_ReportFailure at the end of the install section;
 ; SparsePackage_Uninstall before the DLLs are unregistered; $SparsePackageFailed;
-; $Arm64.
+; $Arm64. In PerUserInstall.nsh: SparsePackage_InstallForCurrentUser and
+; SparsePackage_UninstallForCurrentUser.
+;
+; -DTEST_DETAILS_VARIABLE=NAME is for test fixtures alone: the per-user steps'
+; details lines are also appended to the file named by that environment
+; variable (a silent run shows no details to read).
 
 !include "${PACKAGE_SIGNING}"
 
@@ -46,6 +63,34 @@
 !define POWERSHELL '"$SYSDIR\WindowsPowerShell\v1.0\powershell.exe" -NoLogo -NoProfile -NonInteractive -ExecutionPolicy Bypass -Command'
 
 Var SparsePackageFailed  ; "yes" once a package step of the install failed
+
+; The details of the per-user steps ($0: the failure).
+LangString SparsePackageUserRegistering 1033 \
+  "Windows 11: registering the command in the first-level context menu for the current user."
+LangString SparsePackageUserKeepsClassicMenu 1033 \
+  "Windows 11: the command stays under $\"Show more options$\". This setup's package is signed with a development certificate, which only an administrator can make Windows trust; install for everyone to have the command in the first-level context menu."
+LangString SparsePackageUserFailed 1033 \
+  "The Windows 11 menu entry could not be registered for the current user: $0."
+LangString SparsePackageUserRemoveFailed 1033 \
+  "The Windows 11 menu entry could not be removed for the current user: $0."
+
+; A line of the details (see TEST_DETAILS_VARIABLE above).
+!macro SparsePackage_Detail TEXT
+  DetailPrint "${TEXT}"
+  !ifdef TEST_DETAILS_VARIABLE
+    Push $R7
+    Push $R6
+    ReadEnvStr $R7 "${TEST_DETAILS_VARIABLE}"
+    ${If} $R7 != ""
+      FileOpen $R6 $R7 a
+      FileSeek $R6 0 END
+      FileWrite $R6 "${TEXT}$\r$\n"
+      FileClose $R6
+    ${EndIf}
+    Pop $R6
+    Pop $R7
+  !endif
+!macroend
 
 ; Defines the function NAME for the installer and, as un.NAME, the uninstaller.
 !macro SparsePackage_Functions PREFIX
@@ -96,6 +141,16 @@ Var SparsePackageFailed  ; "yes" once a package step of the install failed
     Push `${POWERSHELL} "$$ErrorActionPreference = 'Stop'; Get-AppxProvisionedPackage -Online | Where-Object { $$_.DisplayName -eq '${SPARSE_PACKAGE_NAME}' } | ForEach-Object { Remove-AppxProvisionedPackage -Online -PackageName $$_.PackageName | Out-Null }; Get-AppxPackage -AllUsers -Name '${SPARSE_PACKAGE_NAME}' | ForEach-Object { Remove-AppxPackage -Package $$_.PackageFullName -AllUsers }"`
     Call ${PREFIX}SparsePackage_Run
   FunctionEnd
+
+  ; Removes the current user's registration of the package alone (nothing
+  ; to remove is no failure). Pushes "ok" or the failure. Just for me, with
+  ; a package that a user can register (see the top of this file).
+  !ifndef PACKAGE_DEV_CERT
+    Function ${PREFIX}SparsePackage_RemoveForCurrentUser
+      Push `${POWERSHELL} "$$ErrorActionPreference = 'Stop'; Get-AppxPackage -Name '${SPARSE_PACKAGE_NAME}' | ForEach-Object { Remove-AppxPackage -Package $$_.PackageFullName }"`
+      Call ${PREFIX}SparsePackage_Run
+    FunctionEnd
+  !endif
 
   ; Removes the package and the development certificate's trust. Pushes "ok"
   ; or the first failure.
@@ -158,10 +213,11 @@ Function SparsePackage_Quote
   Exch $0
 FunctionEnd
 
-Function SparsePackage_Register
+; The package of the machine's architecture, its logo and (development
+; certificate) the certificate into the installed folder. Pushes "ok" or the
+; failure.
+Function SparsePackage_WriteFiles
   Push $0
-  Push $1
-  Push $2
   StrCpy $0 "ok"
   SetOutPath "$INSTDIR"
   ClearErrors
@@ -178,6 +234,15 @@ Function SparsePackage_Register
   ${If} ${Errors}
     StrCpy $0 "writing the package's files failed"
   ${EndIf}
+  Exch $0
+FunctionEnd
+
+Function SparsePackage_Register
+  Push $0
+  Push $1
+  Push $2
+  Call SparsePackage_WriteFiles
+  Pop $0
   ${If} $0 == "ok"
     Call SparsePackage_RemovePackage
     Pop $0
@@ -258,5 +323,81 @@ FunctionEnd
       DetailPrint "The Windows 11 menu entry could not be removed: $0."
     ${EndIf}
   ${EndIf}
+  !insertmacro SparsePackage_DeleteFiles
+!macroend
+
+; Just for me: the package registered for the current user alone, where its
+; signature needs no administrator to be trusted (see the top of this file).
+!ifndef PACKAGE_DEV_CERT
+Function SparsePackage_RegisterForCurrentUser
+  Push $0
+  Push $1
+  Push $2
+  Call SparsePackage_WriteFiles
+  Pop $0
+  ${If} $0 == "ok"
+    Call SparsePackage_RemoveForCurrentUser
+    Pop $0
+  ${EndIf}
+  ${If} $0 == "ok"
+    Push "$INSTDIR\${SPARSE_PACKAGE_FILE}"
+    Call SparsePackage_Quote
+    Pop $1
+    Push "$INSTDIR"
+    Call SparsePackage_Quote
+    Pop $2
+    Push `${POWERSHELL} "$$ErrorActionPreference = 'Stop'; Add-AppxPackage -Path $1 -ExternalLocation $2"`
+    Call SparsePackage_Run
+    Pop $0
+  ${EndIf}
+  Pop $2
+  Pop $1
+  Exch $0
+FunctionEnd
+!endif
+
+!macro SparsePackage_InstallForCurrentUser
+  StrCpy $SparsePackageFailed "no"
+  Call SparsePackage_IsWindows11
+  Pop $0
+  ${If} $0 == "yes"
+    !ifdef PACKAGE_DEV_CERT
+      !insertmacro SparsePackage_Detail "$(SparsePackageUserKeepsClassicMenu)"
+    !else
+      !insertmacro SparsePackage_Detail "$(SparsePackageUserRegistering)"
+      Call SparsePackage_RegisterForCurrentUser
+      Pop $0
+      ${If} $0 == "ok"
+        ; As for everyone: the command must not show twice under "Show more
+        ; options". The user's own registration's key, in both views.
+        SetRegView 32
+        DeleteRegKey HKCU "${CLASSIC_MENU_KEY}"
+        SetRegView 64
+        DeleteRegKey HKCU "${CLASSIC_MENU_KEY}"
+      ${Else}
+        StrCpy $SparsePackageFailed "yes"
+        !insertmacro SparsePackage_Detail "$(SparsePackageUserFailed)"
+        Call SparsePackage_RemoveForCurrentUser
+        Pop $0
+        !insertmacro SparsePackage_DeleteFiles
+      ${EndIf}
+    !endif
+  ${EndIf}
+!macroend
+
+; Sets $Failed when the user's registration could not be removed.
+!macro SparsePackage_UninstallForCurrentUser
+  !ifndef PACKAGE_DEV_CERT
+    Call un.SparsePackage_IsWindows11
+    Pop $0
+    ${If} $0 == "yes"
+      Call un.SparsePackage_RemoveForCurrentUser
+      Pop $0
+      ${If} $0 != "ok"
+        StrCpy $Failed "yes"
+        !insertmacro SparsePackage_Detail "$(SparsePackageUserRemoveFailed)"
+      ${EndIf}
+    ${EndIf}
+  !endif
   !insertmacro SparsePackage_DeleteFiles
 !macroend

@@ -30,7 +30,8 @@ set(setup_release "${CMAKE_CURRENT_BINARY_DIR}/setup-release-x64.exe")
 set(QUORVEL_SETUP_PACKAGE "${release}/QuorvelContextMenu.msix")
 set(QUORVEL_SETUP_PACKAGE_ARM64 "${release}/QuorvelContextMenu-arm64.msix")
 set(QUORVEL_SETUP_PACKAGE_SIGNING "${release}/Signing.nsh")
-quorvel_add_setup(setup_release_fixture "${setup_release}" -DTARGET_AMD64 "-DDLL64=$<TARGET_FILE:quorvel>")
+quorvel_add_setup(setup_release_fixture "${setup_release}" -DTARGET_AMD64 -DTEST_DETAILS_VARIABLE=QUORVEL_TEST_DETAILS
+                  "-DDLL64=$<TARGET_FILE:quorvel>")
 unset(QUORVEL_SETUP_PACKAGE)
 unset(QUORVEL_SETUP_PACKAGE_ARM64)
 unset(QUORVEL_SETUP_PACKAGE_SIGNING)
@@ -39,7 +40,7 @@ add_test(NAME ${QUORVEL_BUILD_NAME}.Setup.Windows11Package
          COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/SparsePackageTest.sh"
                  --source "${CMAKE_SOURCE_DIR}" --work "${CMAKE_CURRENT_BINARY_DIR}/run-windows11"
                  --setup "${QUORVEL_SETUP}" --setup-x64 "${setup_x64}" --setup-release "${setup_release}"
-                 --package "${QUORVEL_PACKAGE}" --dev-cert "${QUORVEL_PACKAGE_DEV_CERT}"
-                 --stand-in "$<TARGET_FILE:recording_stand_in>")
+                 --package "${QUORVEL_PACKAGE}" --package-release "${release}/QuorvelContextMenu.msix"
+                 --dev-cert "${QUORVEL_PACKAGE_DEV_CERT}" --stand-in "$<TARGET_FILE:recording_stand_in>")
 # A prefix of its own: no lock on the build's prefix needed.
 set_tests_properties(${QUORVEL_BUILD_NAME}.Setup.Windows11Package PROPERTIES TIMEOUT 1500)

@@ -9,8 +9,9 @@
 # start_stand_in_prefix [--with-32-bit] PROGRAM...: a fresh prefix in $work
 # (with its 32-bit half where asked; its session stopped at exit), each
 # PROGRAM (a path under system32, such as certutil.exe) replaced by the
-# stand-in; then the record, the folders and the commands of the Windows 11
-# package steps as the setup runs them.
+# stand-in; then the record, the folders (the user's too: locate_user_folder)
+# and the commands of the Windows 11 package steps as the setup runs them, for
+# everyone and ($remove_user, $add_user) just for me.
 start_stand_in_prefix() {
   local options=() program overrides="" system32
   if [ "${1:-}" = --with-32-bit ]; then
@@ -32,7 +33,7 @@ start_stand_in_prefix() {
   QUORVEL_STAND_IN_RECORD=$(wine64_program winepath -w "$record")
   export QUORVEL_STAND_IN_FAIL="" QUORVEL_STAND_IN_EXIT=""
 
-  local thumbprint powershell msix_w
+  local thumbprint msix_w user_msix_w
   thumbprint=$(openssl x509 -inform DER -in "$dev_cert" -noout -fingerprint -sha1 | sed 's/.*=//; s/://g')
   powershell='powershell.exe|-NoLogo -NoProfile -NonInteractive -ExecutionPolicy Bypass -Command'
   remove="$powershell \"\$ErrorActionPreference = 'Stop'; Get-AppxProvisionedPackage -Online | Where-Object { \$_.DisplayName -eq 'Quorvel.ContextMenu' } | ForEach-Object { Remove-AppxProvisionedPackage -Online -PackageName \$_.PackageName | Out-Null }; Get-AppxPackage -AllUsers -Name 'Quorvel.ContextMenu' | ForEach-Object { Remove-AppxPackage -Package \$_.PackageFullName -AllUsers }\""
@@ -40,6 +41,11 @@ start_stand_in_prefix() {
   add="$powershell \"\$ErrorActionPreference = 'Stop'; Add-AppxPackage -Path $msix_w -ExternalLocation '$folder_w' -Stage; Add-AppxProvisionedPackage -Online -PackagePath $msix_w -SkipLicense | Out-Null\""
   trust="certutil.exe|-f -addstore TrustedPeople \"$folder_w\\QuorvelDevelopment.cer\""
   distrust="certutil.exe|-delstore TrustedPeople $thumbprint"
+  # Just for me: the current user's registration alone.
+  locate_user_folder
+  user_msix_w="'$user_w\\QuorvelContextMenu.msix'"
+  remove_user="$powershell \"\$ErrorActionPreference = 'Stop'; Get-AppxPackage -Name 'Quorvel.ContextMenu' | ForEach-Object { Remove-AppxPackage -Package \$_.PackageFullName }\""
+  add_user="$powershell \"\$ErrorActionPreference = 'Stop'; Add-AppxPackage -Path $user_msix_w -ExternalLocation '$user_w'\""
   windows10_build=$(wine64_program reg query 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentBuildNumber \
                     2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p')
 }
