@@ -10,7 +10,8 @@
 #                ARM64 test set (target arm64_checks) unless targets are named
 #     all        all four
 # With targets, only those are built (and what they need); the setup program
-# is the windows build's target `setup`.
+# is the windows build's target `setup`, the release folder
+# (build/windows/release/) its target `release`.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build_root=${QUORVEL_BUILD_ROOT:-$root/build}
@@ -39,9 +40,10 @@ windows_arm64() {
 }
 
 windows() {
-  # The setup program needs the 32-bit DLL beside the 64-bit one.
+  # The setup program and the release folder need the 32-bit and ARM64 DLLs
+  # beside the 64-bit one.
   local wanted=("${targets[@]}")
-  if [ ${#wanted[@]} -eq 0 ] || printf '%s\n' "${wanted[@]}" | grep -qx setup; then
+  if [ ${#wanted[@]} -eq 0 ] || printf '%s\n' "${wanted[@]}" | grep -qxE 'setup|release'; then
     targets=(quorvel)
     windows32
     windows_arm64

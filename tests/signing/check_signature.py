@@ -92,14 +92,14 @@ def read_signature(pe):
     if content_info.tag != SEQUENCE or content_info.child(0, OID).oid() != OID_SIGNED_DATA:
         raise ValueError("the certificate is no PKCS#7 signed data")
     signed_data = content_info.child(1, CONTEXT_0).child(0, SEQUENCE)
-    parts = signed_data.children()
+    members = signed_data.children()
     inner = signed_data.child(2, SEQUENCE)
     if inner.child(0, OID).oid() != OID_SPC_INDIRECT_DATA:
         raise ValueError("the signed content is no SpcIndirectDataContent")
     digest_info = inner.child(1, CONTEXT_0).child(0, SEQUENCE).child(1, SEQUENCE)
     algorithm = digest_info.child(0, SEQUENCE).child(0, OID).oid()
     digest = digest_info.child(1, OCTET_STRING)
-    signer_infos = parts[-1]
+    signer_infos = members[-1]
     if signer_infos.tag != SET or not signer_infos.children():
         raise ValueError("the signed data has no signer")
     signer = signer_infos.children()[0]
