@@ -96,8 +96,15 @@ exit_status() {
   if wine64_program "$@" </dev/null >/dev/null 2>&1; then echo 0; else echo $?; fi
 }
 
-# has_key KEY [VIEW]: KEY is there (in the 64- or 32-bit view).
-has_key() { wine64_program reg query "$1" ${2:+"/reg:$2"} >/dev/null 2>&1; }
+# has_key KEY [VIEW [/v NAME]]: KEY (or its value NAME) is there, in the 64-
+# or 32-bit view. A registry that cannot be read ends the test, rather than
+# passing for a missing key.
+has_key() {
+  local status=0
+  registry_query "$1" ${2:+"/reg:$2"} "${@:3}" >/dev/null || status=$?
+  [ $status -ne 2 ] || give_up "cannot read the registry at $1"
+  return $status
+}
 # folder_holds [FOLDER]: its files (the installation for everyone's by
 # default), sorted, on one line.
 # shellcheck disable=SC2120 # the folder is optional
