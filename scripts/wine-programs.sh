@@ -18,14 +18,16 @@ wine64_program() { "$wine64_loader" "$@"; }
 # registry_query [wine32] KEY [OPTION...]: `reg query KEY OPTION...` (the 64-bit
 # program, or the 32-bit one after wine32), its answer on stdout and status 0.
 # Status 1 only where reg says the key or value is not there; any other
-# failure (a program that could not start, a session going away) is status 2,
-# with reg's own words on stderr: a registry that could not be read is never
-# taken for a missing key.
+# failure is status 2, with reg's own words on stderr: a registry that could
+# not be read is never taken for a missing key. Wine's reg ends with status 1
+# and no word where a key it opened cannot be read any more (deleted by
+# another process meanwhile), as where the program could not start at all.
 registry_query() {
   local runner=wine64_program errors output status=0
   if [ "$1" = wine32 ]; then runner=wine32_program; shift; fi
   errors=$(mktemp)
-  output=$("$runner" reg query "$@" 2>"$errors" </dev/null) || status=$?
+  # Wine's own errors too, which say why a program ended without a word.
+  output=$(WINEDEBUG=err+all "$runner" reg query "$@" 2>"$errors" </dev/null) || status=$?
   if [ $status -eq 0 ]; then
     rm -f "$errors"
     printf '%s\n' "$output"

@@ -77,8 +77,11 @@ status=0
 "$source_dir/scripts/demo.sh" --build "$build" --session "$build" --work "$work" "$work/folder" missing.txt \
   >"$work/fail.out" 2>&1 || status=$?
 [ $status -ne 0 ] || check "demo.sh succeeded on a missing entry"
-grep -qF 'folder-host: error: no entry missing.txt' "$work/fail.out" || check "no message about missing.txt"
-grep -qF 'demo: error: folder-host.exe failed' "$work/fail.out" || check "no demo: error: line"
+if ! grep -qF 'folder-host: error: no entry missing.txt' "$work/fail.out" ||
+   ! grep -qF 'demo: error: folder-host.exe failed' "$work/fail.out"; then
+  check "no message about missing.txt, or no demo: error: line, in what it printed:"
+  sed 's/^/    /' "$work/fail.out" >&2
+fi
 expect_unregistered "HKCR\\CLSID\\$clsid" "a failed demonstration left the class registered"
 
 exit $failed

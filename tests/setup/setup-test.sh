@@ -120,10 +120,15 @@ read_quiet_uninstall() {
 
 # wait_removed FOLDER ENTRY [ROUNDS]: an uninstaller hands over to a copy of
 # itself and returns at once; wait (half a second a round, 60 rounds unless
-# said) for the copy to remove the folder and the entry.
+# said) for the copy to remove the folder and the entry. Only reg's "not
+# there" counts as removed: a key deleted while reg reads it makes reg end
+# with status 1 and no word, which is no answer yet.
 wait_removed() {
+  local status
   for _ in $(seq 1 "${3:-60}"); do
-    [ ! -e "$1" ] && ! has_key "$2" && break
+    status=0
+    [ -e "$1" ] || registry_query "$2" >/dev/null 2>&1 || status=$?
+    [ $status -eq 1 ] && break
     sleep 0.5
   done
 }
