@@ -293,8 +293,8 @@ TEST(CommandLibrary, CanUnloadOnceTheLastCommandIsReleased) {
     ASSERT_NE(nullptr, library);
     using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
-    const auto getClassObject = reinterpret_cast<GetClassObject>(GetProcAddress(library, "DllGetClassObject"));
-    const auto canUnloadNow = reinterpret_cast<CanUnloadNow>(GetProcAddress(library, "DllCanUnloadNow"));
+    const auto getClassObject = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(library, "DllGetClassObject")));
+    const auto canUnloadNow = reinterpret_cast<CanUnloadNow>(reinterpret_cast<void*>(GetProcAddress(library, "DllCanUnloadNow")));
     ASSERT_NE(nullptr, getClassObject);
     ASSERT_NE(nullptr, canUnloadNow);
     EXPECT_EQ(S_OK, canUnloadNow());
