@@ -26,7 +26,12 @@ configure_and_build() {
   local target_args=()
   for target in "${targets[@]}"; do target_args+=(--target "$target"); done
   # Configuring every time is cheap and picks up folders added since the last run.
-  cmake -G Ninja -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  # Debug information at level 1 (function names and line tables) is what a
+  # backtrace and the sanitizers' reports need; full debug information made
+  # each test program's compilation about 40 % slower and its objects 4 times
+  # larger.
+  cmake -G Ninja -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" "$@" >/dev/null
   cmake --build "$dir" "${target_args[@]}"
 }
 

@@ -105,17 +105,27 @@ kept_keys=(
   "HKCR\\AppID" "HKCR\\CLSID" "HKCR\\*\\ShellEx\\ContextMenuHandlers" "HKLM\\$APPROVED" "HKLM\\$APPROVED_WOW"
 )
 
-key_exists() { wine64_program reg query "$1" >/dev/null 2>&1; }
+# Whether KEY is there; a registry that cannot be read ends the demonstration
+# (reg says why) rather than passing for a missing key.
+key_exists() {
+  local status=0
+  registry_query "$1" >/dev/null || status=$?
+  [ $status -ne 2 ] || fail "cannot read the registry at $1"
+  return $status
+}
 
-# The data of one value, or nothing (and status 1) when it is missing.
+# value_of KEY NAME: the data of one value in $value; status 1 when it is
+# missing.
 value_of() {
-  local key=$1 name=$2 output
+  local key=$1 name=$2 output status=0
   if [ "$name" = @ ]; then
-    output=$(wine64_program reg query "$key" /ve 2>/dev/null) || return 1
+    output=$(registry_query "$key" /ve) || status=$?
   else
-    output=$(wine64_program reg query "$key" /v "$name" 2>/dev/null) || return 1
+    output=$(registry_query "$key" /v "$name") || status=$?
   fi
-  printf '%s\n' "$output" | tr -d '\r' | sed -n 's/^    .*    REG_SZ    //p' | head -n 1
+  [ $status -ne 2 ] || fail "cannot read the registry at $key"
+  [ $status -eq 0 ] || return 1
+  value=$(printf '%s\n' "$output" | tr -d '\r' | sed -n 's/^    .*    REG_SZ    //p' | head -n 1)
 }
 
 registered=no
@@ -143,7 +153,8 @@ for row in "${registry[@]}"; do
     printf '   + %s (key)\n' "$key"
     continue
   fi
-  actual=$(value_of "$key" "$name") || fail "registration did not write $key, value ${name/@/(default)}"
+  value_of "$key" "$name" || fail "registration did not write $key, value ${name/@/(default)}"
+  actual=$value
   [ "$actual" = "$data" ] || fail "$key, value ${name/@/(default)} holds \"$actual\", not \"$data\""
   printf '   + %s  %s = "%s"\n' "$key" "${name/@/(default)}" "$actual"
 done
@@ -300,7 +311,7 @@ for key in "${removed_keys[@]}"; do
   printf '   - %s: gone\n' "$key"
 done
 for key in "HKLM\\$APPROVED" "HKLM\\$APPROVED_WOW"; do
-  value_of "$key" "$CLSID" >/dev/null && fail "$key still holds the value $CLSID"
+  value_of "$key" "$CLSID" && fail "$key still holds the value $CLSID"
   printf '   - %s  %s: gone\n' "$key" "$CLSID"
 done
 for key in "${kept_keys[@]}"; do

@@ -64,7 +64,6 @@ echo "=== windows build (64-bit): under Wine ==="
 end_phase "the 64-bit suite (windows)"
 
 # The ARM64 build: its set of tests under Debian's arm64 Wine through qemu-user.
-arm64_start=$SECONDS
 # shellcheck source=scripts/arm64-root.sh
 . "$root/scripts/arm64-root.sh"
 if ! arm64_root_ready; then
@@ -74,7 +73,6 @@ else
   echo "=== windows-arm64 build (ARM64): the ARM64 set (tests/arm64) under arm64 Wine through qemu-user ==="
   (cd "$build_root/windows-arm64" && ctest --test-dir tests/arm64 --output-on-failure -j2) || status=1
   "$root/scripts/arm64-wine.sh" stop "$build_root/windows-arm64"
-  echo "=== windows-arm64: the ARM64 set took $(minutes $((SECONDS - arm64_start))) ==="
 fi
 end_phase "the ARM64 set (windows-arm64)"
 
@@ -110,11 +108,6 @@ else
   else
     (cd "$build_root/windows32" && ctest --test-dir tests/emulated --output-on-failure -j2) || status=1
     (cd "$build_root/windows32" && ctest --test-dir tests/setup --output-on-failure) || status=1
-  fi
-  if [ "$suite" = all ]; then
-    echo "=== windows32: the whole suite took $(minutes $((SECONDS - half_start))) ==="
-  else
-    echo "=== windows32: the emulation subset took $(minutes $((SECONDS - half_start))) ==="
   fi
 fi
 end_phase "the 32-bit half (windows32)"

@@ -15,6 +15,34 @@ wine32_loader="$(dirname "$(readlink -f "$wine64_loader")")/wine"
 # name, such as reg, regsvr32, winepath, wineboot, or an .exe by path), 64-bit.
 wine64_program() { "$wine64_loader" "$@"; }
 
+# registry_query [wine32] KEY [OPTION...]: `reg query KEY OPTION...` (the 64-bit
+# program, or the 32-bit one after wine32), its answer on stdout and status 0.
+# Status 1 only where reg says the key or value is not there; any other
+# failure is status 2, with reg's own words on stderr: a registry that could
+# not be read is never taken for a missing key. Wine's reg ends with status 1
+# and no word where a key it opened cannot be read any more (deleted by
+# another process meanwhile), as where the program could not start at all.
+registry_query() {
+  local runner=wine64_program errors output status=0
+  if [ "$1" = wine32 ]; then runner=wine32_program; shift; fi
+  errors=$(mktemp)
+  # Wine's own errors too, which say why a program ended without a word.
+  output=$(WINEDEBUG=err+all "$runner" reg query "$@" 2>"$errors" </dev/null) || status=$?
+  if [ $status -eq 0 ]; then
+    rm -f "$errors"
+    printf '%s\n' "$output"
+    return 0
+  fi
+  # Wine's reg says so on its standard output.
+  if printf '%s\n' "$output" | cat - "$errors" | grep -qE '^reg: Unable to find the specified registry (key|value)'; then
+    rm -f "$errors"
+    return 1
+  fi
+  echo "reg query $* failed (exit code $status): $(printf '%s\n' "$output" | cat - "$errors" | tr -d '\r' | head -n 5)" >&2
+  rm -f "$errors"
+  return 2
+}
+
 # wine32_program NAME ARG...: the platform's program NAME, 32-bit build (the
 # one in syswow64, given by its path so that it runs in its own bitness),
 # which reads and writes the 32-bit registry view.

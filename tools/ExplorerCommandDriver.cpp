@@ -4,6 +4,7 @@
 #include "platform/ScopedComPtr.h"
 #include "platform/ScopedHandles.h"
 #include "tools/GivenSite.h"
+#include "tools/InterfacesKeptRegistered.h"
 
 namespace quorvel {
 
@@ -34,6 +35,28 @@ HRESULT CreateItems(CFolderWindow& window, const std::vector<std::wstring>& name
   return S_OK;
 }
 
+// Every interface this process serves to a command in another process
+// during a right-click: the items, the site, the view and what it hands out.
+void KeepServedInterfaces(CFolderWindow& window, IShellItemArray* items, CFolderViewSite* site,
+                          CInterfacesKeptRegistered* kept) {
+  // No call on the items: tests count them.
+  kept->Keep(items, IID_IShellItemArray);
+  CScopedComPtr<IShellItem> folder;
+  if (SUCCEEDED(SHCreateItemFromIDList(window.GetFolderIdList(), IID_IShellItem, folder.ReceiveVoid()))) {
+    kept->Keep(folder.Get(), IID_IShellItem);
+  }
+  kept->Keep(site, IID_IServiceProvider);
+  kept->Keep(window.GetBrowser(), IID_IShellBrowser);
+  IShellView* view = window.GetView();
+  for (const IID& iid : {IID_IShellView, IID_IFolderView, IID_IFolderView2, IID_IPersistFolder2}) kept->Keep(view, iid);
+  CScopedComPtr<IFolderView> folderView;
+  CScopedComPtr<IEnumIDList> entries;
+  if (view != nullptr && SUCCEEDED(view->QueryInterface(IID_IFolderView, folderView.ReceiveVoid())) &&
+      SUCCEEDED(folderView->Items(SVGIO_ALLVIEW, IID_IEnumIDList, entries.ReceiveVoid()))) {
+    kept->Keep(entries.Get(), IID_IEnumIDList);
+  }
+}
+
 }  // namespace
 
 HRESULT CreateItemArray(CFolderWindow& window, const std::vector<std::wstring>& names, IShellItemArray** out,
@@ -58,6 +81,8 @@ HRESULT DriveExplorerCommand(IExplorerCommand* command, CFolderWindow& window, I
                              const ExplorerCommandOptions& options, ExplorerCommandReport* report,
                              std::wstring* error) {
   CScopedComPtr<CFolderViewSite> site;
+  // Declared before the site is given, so that it goes after SetSite(NULL).
+  CInterfacesKeptRegistered kept;
   CGivenSite givenSite;
   if (options.giveSite) {
     if (options.site != nullptr) {
@@ -66,6 +91,9 @@ HRESULT DriveExplorerCommand(IExplorerCommand* command, CFolderWindow& window, I
       site.Reset(new CFolderViewSite(options.siteBrowser != nullptr ? options.siteBrowser : window.GetBrowser(),
                                      options.services));
     }
+  }
+  if (IsProxy(command)) KeepServedInterfaces(window, items, site.Get(), &kept);
+  if (options.giveSite) {
     const HRESULT result = givenSite.Give(command, site.Get());
     if (FAILED(result)) return Failed(result, L"SetSite", error);
   }

@@ -189,16 +189,7 @@ TEST(CommandOnABatchingView, SelectsTheSameWithCallsThatDoNotGrow) {
       }
       EXPECT_EQ(selectedPerItem, selected) << entries;
       EXPECT_EQ(focusedPerItem, focused) << entries;
-      const auto& calls = view->Calls();
-      EXPECT_EQ(0u, calls.count("Item")) << entries;
-      EXPECT_EQ(1, calls.at("Items")) << entries;
-      EXPECT_EQ(1, calls.at("IEnumIDList::Next")) << entries;
-      EXPECT_EQ(1, calls.at("SelectAndPositionItems")) << entries;
-      if (callsAtFirstSize < 0) {
-        callsAtFirstSize = view->TotalCalls();
-      } else {
-        EXPECT_EQ(callsAtFirstSize, view->TotalCalls()) << "calls on the view grew with the folder";
-      }
+      ExpectCallsInOneBatch(*view.Get(), entries, &callsAtFirstSize);
     }
   }
   OleUninitialize();

@@ -17,6 +17,16 @@ check() {
   echo "FAILED: $*" >&2
   failed=1
 }
+# expect_unregistered KEY MESSAGE: KEY is gone, as reg says it; MESSAGE where
+# it is there.
+expect_unregistered() {
+  local status=0
+  registry_query "$1" >/dev/null || status=$?
+  case $status in
+    0) check "$2" ;;
+    2) check "cannot read the registry at $1" ;;
+  esac
+}
 expect_line() {
   grep -qxF -- "$1" "$work/out" || check "no line: $1"
 }
@@ -56,7 +66,7 @@ expect_line '== done: registered, used in a folder window, and removed without a
 export $("$source_dir/scripts/wine-session.sh" env "$build" | xargs)
 for key in "HKCR\\CLSID\\$clsid" 'HKCR\*\ShellEx\ContextMenuHandlers\QVLv1.0ContextMenu' \
            'HKCR\TypeLib\{3F8E1A7C-5D2B-4C69-9E04-B7A1C3D5E2F8}'; do
-  if wine64_program reg query "$key" >/dev/null 2>&1; then check "$key is still registered"; fi
+  expect_unregistered "$key" "$key is still registered"
 done
 
 # A failure half-way: a clear message, a non-zero exit, and the registration
@@ -67,8 +77,11 @@ status=0
 "$source_dir/scripts/demo.sh" --build "$build" --session "$build" --work "$work" "$work/folder" missing.txt \
   >"$work/fail.out" 2>&1 || status=$?
 [ $status -ne 0 ] || check "demo.sh succeeded on a missing entry"
-grep -qF 'folder-host: error: no entry missing.txt' "$work/fail.out" || check "no message about missing.txt"
-grep -qF 'demo: error: folder-host.exe failed' "$work/fail.out" || check "no demo: error: line"
-if wine64_program reg query "HKCR\\CLSID\\$clsid" >/dev/null 2>&1; then check "a failed demonstration left the class registered"; fi
+if ! grep -qF 'folder-host: error: no entry missing.txt' "$work/fail.out" ||
+   ! grep -qF 'demo: error: folder-host.exe failed' "$work/fail.out"; then
+  check "no message about missing.txt, or no demo: error: line, in what it printed:"
+  sed 's/^/    /' "$work/fail.out" >&2
+fi
+expect_unregistered "HKCR\\CLSID\\$clsid" "a failed demonstration left the class registered"
 
 exit $failed

@@ -63,8 +63,7 @@ for view in 64 32; do
              'HKLM\Software\Classes\TypeLib\{3F8E1A7C-5D2B-4C69-9E04-B7A1C3D5E2F8}'; do
     ! has_key "$key" $view || check "$key (view $view) written by a per-user installation"
   done
-  ! wine64_program reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved' /v "$clsid" \
-      /reg:$view >/dev/null 2>&1 || check "the machine's approval (view $view) written by a per-user installation"
+  ! has_key 'HKLM\Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved' $view /v "$clsid" || check "the machine's approval (view $view) written by a per-user installation"
 done
 use_host "$user_w" --merged-classes "class-key: user" "approved: user"
 

@@ -96,8 +96,15 @@ exit_status() {
   if wine64_program "$@" </dev/null >/dev/null 2>&1; then echo 0; else echo $?; fi
 }
 
-# has_key KEY [VIEW]: KEY is there (in the 64- or 32-bit view).
-has_key() { wine64_program reg query "$1" ${2:+"/reg:$2"} >/dev/null 2>&1; }
+# has_key KEY [VIEW [/v NAME]]: KEY (or its value NAME) is there, in the 64-
+# or 32-bit view. A registry that cannot be read ends the test, rather than
+# passing for a missing key.
+has_key() {
+  local status=0
+  registry_query "$1" ${2:+"/reg:$2"} "${@:3}" >/dev/null || status=$?
+  [ $status -ne 2 ] || give_up "cannot read the registry at $1"
+  return $status
+}
 # folder_holds [FOLDER]: its files (the installation for everyone's by
 # default), sorted, on one line.
 # shellcheck disable=SC2120 # the folder is optional
@@ -113,10 +120,15 @@ read_quiet_uninstall() {
 
 # wait_removed FOLDER ENTRY [ROUNDS]: an uninstaller hands over to a copy of
 # itself and returns at once; wait (half a second a round, 60 rounds unless
-# said) for the copy to remove the folder and the entry.
+# said) for the copy to remove the folder and the entry. Only reg's "not
+# there" counts as removed: a key deleted while reg reads it makes reg end
+# with status 1 and no word, which is no answer yet.
 wait_removed() {
+  local status
   for _ in $(seq 1 "${3:-60}"); do
-    [ ! -e "$1" ] && ! has_key "$2" && break
+    status=0
+    [ -e "$1" ] || registry_query "$2" >/dev/null 2>&1 || status=$?
+    [ $status -eq 1 ] && break
     sleep 0.5
   done
 }

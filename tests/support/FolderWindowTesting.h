@@ -12,6 +12,7 @@
 
 #include "platform/WinApi.h"
 #include "tests/support/TempFolder.h"
+#include "tools/BatchingFolderView.h"
 #include "tools/FolderWindow.h"
 
 namespace quorvel {
@@ -26,6 +27,22 @@ inline std::vector<std::wstring> Named(CFolderWindow& window, bool CFolderWindow
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+// The command read a batching view in one batch at any size: no call per
+// item, and as many calls in all at each of the growing sizes as at the
+// first (`callsAtFirstSize`, negative until then). `entries` names the size.
+inline void ExpectCallsInOneBatch(const CBatchingFolderView& view, int entries, long* callsAtFirstSize) {
+  const auto& calls = view.Calls();
+  EXPECT_EQ(0u, calls.count("Item")) << entries;
+  EXPECT_EQ(1, calls.at("Items")) << entries;
+  EXPECT_EQ(1, calls.at("IEnumIDList::Next")) << entries;
+  EXPECT_EQ(1, calls.at("SelectAndPositionItems")) << entries;
+  if (*callsAtFirstSize < 0) {
+    *callsAtFirstSize = view.TotalCalls();
+  } else {
+    EXPECT_EQ(*callsAtFirstSize, view.TotalCalls()) << "calls on the view grew with the folder, at " << entries;
+  }
 }
 
 // References held on `object` by others than the caller.
@@ -60,7 +77,9 @@ class SampleFolderWindowTest : public ::testing::TestWithParam<Case> {
   // they still exist, as the user's right-click leaves them.
   void SelectAsClicked(const std::vector<std::wstring>& clicked, bool clickedExist) {
     EXPECT_EQ(S_OK, m_window->SelectEntries({L"c.doc"}, false)) << CTempFolder::Narrow(m_window->GetError());
-    if (clickedExist) EXPECT_EQ(S_OK, m_window->SelectEntries(clicked, true));
+    if (clickedExist) {
+      EXPECT_EQ(S_OK, m_window->SelectEntries(clicked, true));
+    }
   }
 
   CTempFolder m_folder;
