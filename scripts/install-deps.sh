@@ -39,6 +39,10 @@ packages=(
   googletest
   clang-14 libclang-rt-14-dev llvm-14
   python3 openssl
+  # Every locale compiled: Wine takes the user's language from the locale and
+  # takes English for one that is not installed; the language tests and the
+  # demonstration in another language need them.
+  locales-all
 )
 
 # Not installed here: osslsigncode 2.7 or later, which signs the Windows 11
