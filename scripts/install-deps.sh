@@ -43,6 +43,9 @@ packages=(
   # takes English for one that is not installed; the language tests and the
   # demonstration in another language need them.
   locales-all
+  # Fonts for the pictures in other scripts: Japanese (VL Gothic, small), and
+  # Arabic, Hebrew, Greek and Cyrillic (DejaVu).
+  fonts-vlgothic fonts-dejavu-core
 )
 
 # Not installed here: osslsigncode 2.7 or later, which signs the Windows 11
