@@ -3,8 +3,8 @@
 
 For each case the folder host right-clicks the same files in a real folder
 window, once through the classic handler and once through the Explorer
-command, with the case's locale as the user's (and system's) language, and
-this test checks:
+command (for a few cases also in the COM surrogate), with the case's locale
+as the user's (and system's) language, and this test checks:
   - the satellite that the library took its resources from is the expected
     one (none: the library's own);
   - the menu item and the command's title are the language's title with the
@@ -81,6 +81,11 @@ CASES = [
     # An English user on a German Windows reads English.
     ({"LC_MESSAGES": "en_GB.UTF-8", "LC_CTYPE": "de_DE.UTF-8"}, "ENU"),
 ]
+
+# Locales whose command also runs in the COM surrogate (dllhost.exe), which
+# takes the language as the shell's process does: one of each script and
+# direction.
+SURROGATE_LOCALES = ["ja_JP.UTF-8", "ar_SA.UTF-8", "ru_RU.UTF-8"]
 
 # The folder: what the right-click on CLICKED selects, in every language.
 ENTRIES = ["notes.txt", "todo.txt", "README.TXT", "archive.txt", "photo.jpg", "report.doc",
@@ -203,15 +208,24 @@ def main():
                     if len(focused) != 1 or focused[0] not in expected_selection["selected"]:
                         fail(case, f"{way}: focus on {focused}, not on one selected entry")
                 want_title = title_format.replace("%1", EXTENSION)
-                for fact, seen in (("menu-item", menu), ("command-title", command)):
+                ways = [("menu", "menu-item", menu), ("command", "command-title", command)]
+                tips = [("menu", "help-text-w", menu), ("command", "command-tool-tip", command)]
+                if locale.get("LC_ALL") in SURROGATE_LOCALES:
+                    surrogate = run(locale, "surrogate", folder)
+                    ways.append(("surrogate", "command-title", surrogate))
+                    tips.append(("surrogate", "command-tool-tip", surrogate))
+                    if selection(surrogate) != expected_selection:
+                        fail(case, f"surrogate: selection {selection(surrogate)} differs from English")
+                for way, fact, seen in ways:
+                    fact_seen = f"{way}: {fact}"
                     text = (seen.get(fact) or [""])[0]
                     if text != want_title:
-                        fail(case, f"{fact} {text!r}, not {want_title!r}")
+                        fail(case, f"{fact_seen} {text!r}, not {want_title!r}")
                     if text.count(EXTENSION) != 1:
-                        fail(case, f"{fact} {text!r} does not hold {EXTENSION} exactly once")
-                for fact, seen in (("help-text-w", menu), ("command-tool-tip", command)):
+                        fail(case, f"{fact_seen} {text!r} does not hold {EXTENSION} exactly once")
+                for way, fact, seen in tips:
                     if seen.get(fact) != [help_text]:
-                        fail(case, f"{fact} {seen.get(fact)}, not {help_text!r}")
+                        fail(case, f"{way}: {fact} {seen.get(fact)}, not {help_text!r}")
                 code_page = (menu.get("ansi-code-page") or ["0"])[0]
                 try:
                     help_text.encode("cp" + code_page)
