@@ -18,7 +18,10 @@ as the user's (and system's) language, and this test checks:
   - the selection afterwards is exactly the one in English.
 Every satellite beside the library must have a case here.
 
-  LanguagesTest.py SOURCE_DIR BUILD_DIR FOLDER_HOST_EXE
+  LanguagesTest.py SOURCE_DIR BUILD_DIR FOLDER_HOST_EXE DLL_NAME
+    DLL_NAME  quorvel (the 64-bit build) or quorvel32 (the 32-bit build, with
+              its folder host): the library in BUILD_DIR/bin and the start of
+              its satellites' names
 """
 import os
 import re
@@ -143,9 +146,9 @@ def facts(output):
 
 
 def main():
-    source, build, folder_host = sys.argv[1:4]
+    source, build, folder_host, name = sys.argv[1:5]
     wine = os.path.join(build, "wine-exec.sh")
-    dll = os.path.join(build, "bin", "quorvel.dll")
+    dll = os.path.join(build, "bin", name + ".dll")
     english = read_texts(os.path.join(source, "resources", "CommandTexts.rc"))
     scripts = language_scripts(source)
     failures = []
@@ -156,8 +159,8 @@ def main():
 
     def run(locale, way, folder):
         env = dict(os.environ)
-        for name in ("LC_ALL", "LC_MESSAGES", "LC_CTYPE", "LANG", "LANGUAGE"):
-            env.pop(name, None)
+        for variable in ("LC_ALL", "LC_MESSAGES", "LC_CTYPE", "LANG", "LANGUAGE"):
+            env.pop(variable, None)
         env.update(locale)
         env["QUORVEL_KEEP_LOCALE"] = "1"
         result = subprocess.run([wine, folder_host, "--way", way, windows_path(folder)] + CLICKED,
@@ -168,8 +171,8 @@ def main():
                                f"{result.stderr.decode('utf-8', 'replace')}")
         return facts(output)
 
-    shipped = {name[len("quorvel"):-len(".dll")] for name in os.listdir(os.path.dirname(dll))
-               if re.fullmatch(r"quorvel[A-Z]{3}\.dll", name)}
+    shipped = {file[len(name):-len(".dll")] for file in os.listdir(os.path.dirname(dll))
+               if re.fullmatch(name + r"[A-Z]{3}\.dll", file)}
     tested = {satellite for _, satellite in CASES if satellite}
     if shipped != tested:
         fail("satellites", f"beside the library {sorted(shipped)}, with cases {sorted(tested)}")
@@ -198,7 +201,7 @@ def main():
                         fail(case, "a text is still the English one")
                 menu = run(locale, "menu", folder)
                 command = run(locale, "command", folder)
-                want_resources = f"quorvel{satellite}.dll" if satellite else "none"
+                want_resources = f"{name}{satellite}.dll" if satellite else "none"
                 for way, seen in (("menu", menu), ("command", command)):
                     if seen.get("resources") != [want_resources]:
                         fail(case, f"{way}: resources from {seen.get('resources')}, not {want_resources}")
