@@ -10,12 +10,14 @@
 # scripts/run.sh runs it after installing and building; the end-to-end test
 # of the Windows build runs it without the picture.
 #
-#   demo.sh --build DIR --session DIR [--work DIR] [--png FILE] [FOLDER NAME...]
+#   demo.sh --build DIR --session DIR [--work DIR] [--png FILE] [--language LOCALE] [FOLDER NAME...]
 #     --build DIR    the Windows build (bin/quorvel.dll, tools/folder-host.exe)
 #     --session DIR  the folder of the Wine session to use (its wineprefix); started if needed
 #     --work DIR     where the sample folder is made (default: the session folder)
 #     --png FILE     save a picture of the folder window afterwards, and one of
 #                    the open context menu before the item is chosen (FILE-menu.png)
+#     --language LOCALE  the user's language, as the Linux locale Wine takes it from
+#                    (ja_JP.UTF-8, ar_SA.UTF-8, ...; `locale -a` lists them); default English
 #     FOLDER NAME... a Linux folder and the entries of it to right-click, instead of the sample
 # Exits non-zero with a "demo: error:" line on any failure.
 set -euo pipefail
@@ -28,18 +30,19 @@ fail() {
   exit 1
 }
 
-build= session= work= png=
+build= session= work= png= language=
 while [ $# -gt 0 ]; do
   case "$1" in
     --build) build=${2:?--build needs a folder}; shift 2 ;;
     --session) session=${2:?--session needs a folder}; shift 2 ;;
     --work) work=${2:?--work needs a folder}; shift 2 ;;
     --png) png=$(realpath -m "${2:?--png needs a file}"); shift 2 ;;
+    --language) language=${2:?--language needs a locale}; shift 2 ;;
     --*) fail "unknown option $1" ;;
     *) break ;;
   esac
 done
-[ -n "$build" ] && [ -n "$session" ] || fail "usage: demo.sh --build DIR --session DIR [--work DIR] [--png FILE] [FOLDER NAME...]"
+[ -n "$build" ] && [ -n "$session" ] || fail "usage: demo.sh --build DIR --session DIR [--work DIR] [--png FILE] [--language LOCALE] [FOLDER NAME...]"
 build=$(cd "$build" && pwd)
 dll="$build/bin/quorvel.dll"
 host="$build/tools/folder-host.exe"
@@ -61,6 +64,14 @@ fi
 "$root/scripts/wine-session.sh" start "$session" || fail "cannot start the Wine session in $session"
 export $("$root/scripts/wine-session.sh" env "$session" | xargs)
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine takes the user's and the system's language from the locale: the
+# platform's own programs run in English (their output is read here), the
+# folder window in --language.
+if [ -n "$language" ]; then
+  locale -a | grep -qixF -- "$(sed 's/\.UTF-8/.utf8/' <<<"$language")" || fail "no locale $language here (locale -a lists them)"
+fi
+export LC_ALL=C.UTF-8
+host_locale=${language:-C.UTF-8}
 
 CLSID='{5B7C2E91-3D4A-4F86-A1C2-7E9D0B3F6A15}'
 APPID='{9A2D4C6E-8B1F-4E37-B5D0-2C4A6E8F1B39}'
@@ -188,7 +199,7 @@ report="$work/folder-host.out"
 errors="$work/folder-host.err"
 mkdir -p "$work"
 status=0
-wine64_program "$host" "${host_args[@]}" "$folder_w" "${clicked[@]}" >"$report" 2>"$errors" </dev/null || status=$?
+LC_ALL=$host_locale wine64_program "$host" "${host_args[@]}" "$folder_w" "${clicked[@]}" >"$report" 2>"$errors" </dev/null || status=$?
 if [ $status -ne 0 ]; then
   cat "$errors" >&2
   fail "folder-host.exe failed with exit code $status"
@@ -205,6 +216,7 @@ echo "   right-clicked:   $(joined clicked)"
 echo "   handler:         made by CoCreateInstance from $(facts server), file version $(facts server-version)"
 echo "   menu item:       \"$menu_item\" (with its $(facts menu-bitmap) bitmap)"
 echo "   help text:       \"$help_w\""
+[ -z "$language" ] || echo "   language:        $language: the texts and pictures of $(facts resources)"
 [ "$help_a" = "$help_w" ] || echo "   help text (ANSI): \"$help_a\""
 case "$(facts view-route)" in
   view) route="view (the handler's site, service SID_SFolderView, as Explorer gives it)" ;;
@@ -224,7 +236,7 @@ echo "   focused:         $(joined focused)"
 extension=${menu_item#Select All }
 extension=${extension% Files}
 lower() { printf '%s' "$1" | tr '[:upper:]' '[:lower:]'; }
-if [ ${#extension} -gt 1 ]; then
+if [ -z "$language" ] && [ ${#extension} -gt 1 ]; then
   echo "   listed for *$extension: $(joined listed)"
   selected_names=" $(facts selected | paste -sd ' ') "
   while IFS= read -r entry; do
@@ -248,7 +260,7 @@ if [ "$use_sample" = yes ]; then
   for name in photo.jpg report.doc Makefile; do
     [[ "$selected" != *" $name "* ]] || fail "$name should not be selected"
   done
-  [ "$menu_item" = "Select All .txt Files" ] || fail "the menu item should read \"Select All .txt Files\""
+  [ -n "$language" ] || [ "$menu_item" = "Select All .txt Files" ] || fail "the menu item should read \"Select All .txt Files\""
   [ "$(facts view-route)" = view ] || fail "the handler should reach the view through its site, as in Explorer"
   [ "$(facts focused | wc -l)" -eq 1 ] && [[ "$selected" == *" $(facts focused) "* ]] ||
     fail "one selected entry should hold the focus"
@@ -269,7 +281,7 @@ for way in command surrogate; do
   fi
   command_report="$work/folder-host-$way.out"
   status=0
-  wine64_program "$host" --way $way "$folder_w" "${clicked[@]}" >"$command_report" 2>"$errors" </dev/null || status=$?
+  LC_ALL=$host_locale wine64_program "$host" --way $way "$folder_w" "${clicked[@]}" >"$command_report" 2>"$errors" </dev/null || status=$?
   if [ $status -ne 0 ]; then
     cat "$errors" >&2
     fail "folder-host.exe --way $way failed with exit code $status"

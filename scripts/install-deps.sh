@@ -39,6 +39,13 @@ packages=(
   googletest
   clang-14 libclang-rt-14-dev llvm-14
   python3 openssl
+  # Every locale compiled: Wine takes the user's language from the locale and
+  # takes English for one that is not installed; the language tests and the
+  # demonstration in another language need them.
+  locales-all
+  # Fonts for the pictures in other scripts: Japanese (VL Gothic, small), and
+  # Arabic, Hebrew, Greek and Cyrillic (DejaVu).
+  fonts-vlgothic fonts-dejavu-core
 )
 
 # osslsigncode signs every shipped file (signing/). Debian 12's own is 2.5,

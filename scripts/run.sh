@@ -2,6 +2,8 @@
 # The main job: shows quorvel.dll at work in a real folder window.
 #   run.sh                 on a sample folder it makes
 #   run.sh FOLDER NAME...  on a folder of this machine, right-clicking the named entries
+# In English; QUORVEL_LANGUAGE=ja_JP.UTF-8 (any locale of `locale -a` whose
+# language has a satellite: docs/translating.md) shows it in another language.
 # Installs what is missing, builds quorvel.dll and folder-host.exe, makes a
 # fresh private Wine prefix in build/demo with its own virtual display, and
 # runs scripts/demo.sh there: register, right-click, picture, unregister.
@@ -38,4 +40,9 @@ echo "== making a private Wine prefix ($demo/wineprefix) and a virtual display"
 "$root/scripts/wine-session.sh" start "$demo"
 echo
 
-"$root/scripts/demo.sh" --build "$build_root/windows" --session "$demo" --work "$demo" --png "$demo/demo.png" "$@"
+language_args=()
+[ -z "${QUORVEL_LANGUAGE:-}" ] || language_args=(--language "$QUORVEL_LANGUAGE")
+"$root/scripts/demo.sh" --build "$build_root/windows" --session "$demo" --work "$demo" --png "$demo/demo.png" \
+  "${language_args[@]}" "$@"
+[ -n "${QUORVEL_LANGUAGE:-}" ] ||
+  echo "In another language: QUORVEL_LANGUAGE=ja_JP.UTF-8 $0 (or de_DE.UTF-8, ar_SA.UTF-8, ...: docs/translating.md)"

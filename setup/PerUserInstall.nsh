@@ -100,6 +100,7 @@ Function TakeBackUserInstallation
     StrCpy $Failed $R8
     Delete /REBOOTOK "$INSTDIR\quorvel.dll"
     Delete /REBOOTOK "$INSTDIR\quorvel32.dll"
+    !insertmacro ForEachSatellite RemoveSatellites
     Delete "$INSTDIR\${UNINSTALLER}"
     RMDir "$INSTDIR"
   ${EndIf}
@@ -113,6 +114,7 @@ Function InstallForCurrentUser
     ${If} $Failed == "no"
       !insertmacro UserRegsvr32Native "" "$INSTDIR\quorvel.dll" "register"
     ${EndIf}
+    !insertmacro ForEachSatellite InstallNativeSatellite
   ${EndIf}
   !ifndef TARGET_AMD64
     ${If} $Failed == "no"
@@ -123,6 +125,7 @@ Function InstallForCurrentUser
     ${If} $Failed == "no"
       !insertmacro RunUserRegsvr32 "$SYSDIR\regsvr32.exe" "" "$INSTDIR\quorvel32.dll" "register"
     ${EndIf}
+    !insertmacro ForEachSatellite Install32Satellite
   !endif
 
   ${If} $Failed == "no"
@@ -181,6 +184,7 @@ Function un.UninstallForCurrentUser
     !insertmacro UserRegsvr32Native "/u" "$INSTDIR\quorvel.dll" "unregister"
     Delete /REBOOTOK "$INSTDIR\quorvel.dll"
   ${EndIf}
+  !insertmacro ForEachSatellite RemoveSatellites
   Delete "$INSTDIR\${UNINSTALLER}"
   RMDir /REBOOTOK "$INSTDIR"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"

@@ -5,9 +5,14 @@
 ; uninstaller. Built by the build:
 ;
 ;   makensis -DVERSION=1.0.0.0 -DDLL64=<quorvel.dll> -DDLLARM64=<ARM64 quorvel.dll>
-;            -DDLL32=<quorvel32.dll> -DOUTFILE=<QuorvelSetup-1.0.0.0.exe>
+;            -DDLL32=<quorvel32.dll> -DSATELLITES_NSH=<Satellites.nsh>
+;            -DSATELLITES64=<folder of quorvel<ABBR>.dll> -DSATELLITES32=<folder of quorvel32<ABBR>.dll>
+;            -DOUTFILE=<QuorvelSetup-1.0.0.0.exe>
 ;            -DSIGN_PYTHON=<python3> -DSIGN_PE=<signing/sign_pe.py> -DSIGNING_FOLDER=<folder>
 ;            QuorvelSetup.nsi
+;
+; Beside each DLL go its satellite resource libraries, one per language
+; (Satellites.nsh names them; docs/translating.md).
 ;
 ; -DTARGET_AMD64 builds the same program as a 64-bit one that carries the
 ; 64-bit DLLs alone (for Wine installations that run no 32-bit programs).
@@ -193,6 +198,38 @@ FunctionEnd
   ${EndIf}
 !macroend
 
+!include "${SATELLITES_NSH}"
+
+; The satellite resource libraries beside each DLL: the command's texts,
+; bitmap and icon in one language each, of which the DLL takes the one of the
+; user's language when it is loaded. quorvel<ABBR>.dll serves quorvel.dll of
+; either 64-bit build: a satellite holds resources only and is mapped as
+; data. Written like the DLLs (in use: replaced at the next restart), never
+; registered.
+!macro InstallNativeSatellite ABBR
+  ${If} $Failed == "no"
+    ClearErrors
+    !insertmacro InstallLib DLL NOTSHARED REBOOT_NOTPROTECTED "${SATELLITES64}\quorvel${ABBR}.dll" \
+      "$INSTDIR\quorvel${ABBR}.dll" "$INSTDIR"
+    !insertmacro CheckInstalled "quorvel${ABBR}.dll"
+  ${EndIf}
+!macroend
+
+!macro Install32Satellite ABBR
+  ${If} $Failed == "no"
+    ClearErrors
+    !insertmacro InstallLib DLL NOTSHARED REBOOT_NOTPROTECTED "${SATELLITES32}\quorvel32${ABBR}.dll" \
+      "$INSTDIR\quorvel32${ABBR}.dll" "$INSTDIR"
+    !insertmacro CheckInstalled "quorvel32${ABBR}.dll"
+  ${EndIf}
+!macroend
+
+; Both satellites of a language, now or (in use) at the next restart.
+!macro RemoveSatellites ABBR
+  Delete /REBOOTOK "$INSTDIR\quorvel${ABBR}.dll"
+  Delete /REBOOTOK "$INSTDIR\quorvel32${ABBR}.dll"
+!macroend
+
 ; quorvel.dll for the machine's own programs (REGDLL, or DLL where the caller
 ; registers it): the ARM64 build on ARM64 Windows, else the x64 one. Written
 ; with file-system redirection off and registered by the native regsvr32
@@ -229,6 +266,7 @@ Function TakeBackFirstInstallation
     ${If} ${RunningWindows64}
       !insertmacro UnInstallNativeDll NOREBOOT_NOTPROTECTED
     ${EndIf}
+    !insertmacro ForEachSatellite RemoveSatellites
     Delete "$INSTDIR\${UNINSTALLER}"
     RMDir "$INSTDIR"
   ${EndIf}
@@ -249,6 +287,7 @@ Section "Quorvel"
   !insertmacro UseRegToolView
   ${If} ${RunningWindows64}
     !insertmacro InstallNativeDll REGDLL
+    !insertmacro ForEachSatellite InstallNativeSatellite
   ${EndIf}
   !ifndef TARGET_AMD64
     ; The 32-bit DLL, registered in this (32-bit) process through its own
@@ -258,6 +297,7 @@ Section "Quorvel"
       !insertmacro InstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "${DLL32}" "$INSTDIR\quorvel32.dll" "$INSTDIR"
       !insertmacro CheckInstalled "quorvel32.dll"
     ${EndIf}
+    !insertmacro ForEachSatellite Install32Satellite
   !endif
   !insertmacro UseNativeView
 
@@ -341,6 +381,7 @@ Section "Uninstall"
     !insertmacro UnInstallNativeDll REBOOT_NOTPROTECTED
     !insertmacro CheckRemoved "quorvel.dll"
   ${EndIf}
+  !insertmacro ForEachSatellite RemoveSatellites
   Delete "$INSTDIR\${UNINSTALLER}"
   RMDir /REBOOTOK "$INSTDIR"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"

@@ -15,6 +15,8 @@
 //   help-text-a: Click to select all files with this extension in the current folder
 //   invoke-command: 0x00000000
 //   view-route: view
+//   ansi-code-page: 1252
+//   resources: quorvelENU.dll
 //   listed: a.txt
 //   listed: a.txt_old (short name A~1.TXT)
 //   selected: a.txt
@@ -31,7 +33,13 @@
 //   command-tool-tip: Click to select all files with this extension in the current folder
 //   command-icon: Z:\opt\quorvel\quorvel.dll,-203
 //   invoke: 0x00000000
+//   view-route: view
+//   resources: quorvelENU.dll
 //   item-array-calls: 15
+//
+// "resources" names the satellite resource library in the user's language
+// that the library took its texts and pictures from, "none" when it took its
+// own (not reported for the surrogate, whose library is in another process).
 //
 // The clicked items come as an item array that hands out its data object,
 // as Windows' does (Wine's does not); item-array-calls counts the calls on it,
@@ -40,6 +48,7 @@
 // Any failure ends the program with exit code 1 and an "error:" line on
 // standard error; bad usage gives exit code 2.
 #include <cstdio>
+#include <cwctype>
 #include <set>
 #include <string>
 #include <vector>
@@ -55,6 +64,8 @@
 #include "tools/MergedClassesHandler.h"
 #include "tools/ProgramFrame.h"
 #include "tools/SurrogateRegistration.h"
+
+#include <psapi.h>
 
 namespace quorvel {
 namespace {
@@ -130,6 +141,42 @@ std::wstring FileVersion(const std::wstring& path) {
   }
   return std::to_wstring(HIWORD(fixed->dwFileVersionMS)) + L"." + std::to_wstring(LOWORD(fixed->dwFileVersionMS)) +
          L"." + std::to_wstring(HIWORD(fixed->dwFileVersionLS)) + L"." + std::to_wstring(LOWORD(fixed->dwFileVersionLS));
+}
+
+// The file name of the satellite resource library of `server` mapped in this
+// process (the server's name without ".dll", then the language's
+// abbreviation), or "none". Satellites are mapped as data, which the module
+// list does not show: every mapped region is asked for its file.
+std::wstring SatelliteOf(const std::wstring& server) {
+  auto lower = [](std::wstring text) {
+    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
+    return text;
+  };
+  auto fileName = [](const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); };
+  const std::wstring serverName = lower(fileName(server));
+  if (serverName.size() < 4) return L"none";
+  const std::wstring stem = serverName.substr(0, serverName.size() - 4);
+  MEMORY_BASIC_INFORMATION region = {};
+  for (const char* address = nullptr; VirtualQuery(address, &region, sizeof(region)) == sizeof(region);
+       address = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
+    if (region.State != MEM_COMMIT || (region.Type != MEM_IMAGE && region.Type != MEM_MAPPED)) continue;
+    wchar_t mapped[MAX_PATH * 2] = {};
+    const DWORD length = GetMappedFileNameW(GetCurrentProcess(), region.BaseAddress, mapped, MAX_PATH * 2);
+    const std::wstring name = fileName(std::wstring(mapped, length));
+    const std::wstring lowered = lower(name);
+    if (lowered != serverName && lowered.size() > stem.size() + 4 && lowered.compare(0, stem.size(), stem) == 0 &&
+        lowered.compare(lowered.size() - 4, 4, L".dll") == 0) {
+      return name;
+    }
+  }
+  return L"none";
+}
+
+// The ANSI code page of this thread, which the 8-bit help text is in.
+std::wstring ThreadAnsiCodePage() {
+  wchar_t codePage[8] = {};
+  GetLocaleInfoW(GetThreadLocale(), LOCALE_IDEFAULTANSICODEPAGE, codePage, 8);
+  return codePage;
 }
 
 void Report(const wchar_t* fact, const std::wstring& value) {
@@ -293,6 +340,7 @@ int RunCommand(const Options& options, CFolderWindow& window) {
   if (SUCCEEDED(report.getIcon)) Report(L"command-icon", report.icon);
   if (SUCCEEDED(report.getFlags)) Report(L"invoke", FormatResult(report.invoke));
   if (!report.viewRoute.empty()) Report(L"view-route", report.viewRoute);
+  if (!surrogate) Report(L"resources", SatelliteOf(ServingModule(command.Get())));
   Report(L"item-array-calls", std::to_wstring(items->TotalCalls()));
   if (FAILED(result)) return Fail(error);
   // The shell lets the command go once its menu is closed.
@@ -367,6 +415,8 @@ int Run(const Options& options) {
   if (!options.menuPicture.empty() && SUCCEEDED(report.helpTextA)) Report(L"menu-picture", options.menuPicture);
   if (SUCCEEDED(report.helpTextA)) Report(L"invoke-command", FormatResult(report.invokeCommand));
   if (!report.viewRoute.empty()) Report(L"view-route", report.viewRoute);
+  Report(L"ansi-code-page", ThreadAnsiCodePage());
+  Report(L"resources", SatelliteOf(server));
   if (FAILED(result)) return Fail(error);
   handler.Reset();  // the shell lets the handler go once its menu is closed
   const std::wstring extension = ExtensionOfMenuText(report.menuText);

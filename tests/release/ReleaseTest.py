@@ -55,12 +55,15 @@ class ReleaseFolder(unittest.TestCase):
         with zipfile.ZipFile(os.path.join(OPTIONS.folder, "Quorvel-%s-dlls.zip" % OPTIONS.version)) as archive:
             dlls = {"x64/quorvel.dll": OPTIONS.dll64, "x86/quorvel32.dll": OPTIONS.dll32,
                     "arm64/quorvel.dll": OPTIONS.dllarm64}
-            self.assertEqual(sorted(archive.namelist()), sorted(dlls))
-            for entry, built in dlls.items():
+            satellites = dict(entry.split("=", 1) for entry in OPTIONS.satellite)
+            self.assertTrue(satellites, "no satellites named")
+            self.assertEqual(sorted(archive.namelist()), sorted(list(dlls) + list(satellites)))
+            for entry, built in list(dlls.items()) + list(satellites.items()):
                 with self.subTest(entry):
                     data = archive.read(entry)
                     self.assertEqual(data, read(built), "not the built DLL")
-                    self.assertEqual(file_version(data), OPTIONS.version)
+                    if entry in dlls:
+                        self.assertEqual(file_version(data), OPTIONS.version)
         self.assertEqual(file_version(read(OPTIONS.setup)), OPTIONS.version)
 
     def test_checksums_verify_and_catch_a_changed_byte(self):
@@ -85,5 +88,7 @@ if __name__ == "__main__":
     parser = argparse.ArgumentParser()
     for option in ("folder", "version", "setup", "package", "package-arm64", "dll64", "dll32", "dllarm64"):
         parser.add_argument("--" + option, required=True)
+    # ENTRY=PATH: a satellite in the zip, and the built file it must be.
+    parser.add_argument("--satellite", action="append", default=[])
     OPTIONS, rest = parser.parse_known_args()
     unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)

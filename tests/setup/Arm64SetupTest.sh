@@ -84,7 +84,7 @@ run_case() {
     install_runs+=("$remove" "$trust" "$add")
     uninstall_runs=("$remove" "$distrust" "$unregister")
   fi
-  expected=$(printf '%s\n' "${installed[@]}" | LC_ALL=C sort | paste -sd ' ')
+  expected=$(installed_files "${installed[@]}")
 
   for run in $(seq 1 "$runs"); do
     QUORVEL_TEST_NATIVE_MACHINE=$machine install "$setup" 0 "$mode"
@@ -96,6 +96,10 @@ run_case() {
       cmp -s "$other" "$file" && check "$name: run $run: $(basename "$file") is the other build, $other"
     done
     [ -z "$dll32" ] || cmp -s "$dll32" "$dir/quorvel32.dll" || check "$name: quorvel32.dll is not $dll32"
+    # The x64 build's satellites serve the ARM64 DLL too.
+    for file in $(satellites quorvel); do
+      cmp -s "$(dirname "$dll64")/$file" "$dir/$file" || check "$name: run $run: $file is not the x64 build's"
+    done
     [ -z "$expected_package" ] || cmp -s "$expected_package" "$dir/QuorvelContextMenu.msix" ||
       check "$name: run $run: the installed package is not $expected_package"
     has_key "$entry" || check "$name: run $run: no entry $entry"

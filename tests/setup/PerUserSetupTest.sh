@@ -49,11 +49,12 @@ quiet_uninstall() {
 
 settle_prefix "$host64"
 snapshot before
+files=$(installed_files quorvel.dll uninstall.exe)
 
 echo "== 1. /S /CurrentUser: just for me"
 status=$(exit_status "$setup" /S /CurrentUser)
 [ "$status" -eq 0 ] || check "the setup exited with $status"
-[ "$(folder_holds "$user_folder")" = "quorvel.dll uninstall.exe" ] ||
+[ "$(folder_holds "$user_folder")" = "$files" ] ||
   check "$user_folder holds \"$(folder_holds "$user_folder")\""
 wine64_program reg query "$user_entry" /v InstallLocation 2>/dev/null | tr -d '\r' | grep -qF "$user_w" ||
   check "no entry under the user's Uninstall key naming $user_w"
@@ -70,20 +71,20 @@ use_host "$user_w" --merged-classes "class-key: user" "approved: user"
 echo "== 2. a second run repairs in place"
 status=$(exit_status "$setup" /S /CurrentUser)
 [ "$status" -eq 0 ] || check "the second run exited with $status"
-[ "$(folder_holds "$user_folder")" = "quorvel.dll uninstall.exe" ] || check "after the second run: $(folder_holds "$user_folder")"
+[ "$(folder_holds "$user_folder")" = "$files" ] || check "after the second run: $(folder_holds "$user_folder")"
 use_host "$user_w" --merged-classes "class-key: user"
 
 echo "== 3. /S /AllUsers beside it"
 status=$(exit_status "$setup" /S /AllUsers)
 [ "$status" -eq 0 ] || check "the installation for everyone exited with $status"
-[ "$(folder_holds "$folder")" = "quorvel.dll uninstall.exe" ] || check "$folder holds \"$(folder_holds "$folder")\""
+[ "$(folder_holds "$folder")" = "$files" ] || check "$folder holds \"$(folder_holds "$folder")\""
 has_key "$user_entry" && has_key "$machine_entry" || check "not both entries are listed"
 use_host "$user_w" --merged-classes "class-key: user"
 use_host "$folder_w" ""
 
 echo "== 4. the per-user entry's quiet uninstall removes the per-user installation alone"
 quiet_uninstall "$user_entry" "$user_folder"
-[ "$(folder_holds "$folder")" = "quorvel.dll uninstall.exe" ] || check "the machine's installation lost files"
+[ "$(folder_holds "$folder")" = "$files" ] || check "the machine's installation lost files"
 has_key "$machine_entry" || check "the machine's entry is gone"
 use_host "$folder_w" --merged-classes "class-key: machine" "approved: machine"
 use_host "$folder_w" ""

@@ -91,8 +91,8 @@ snapshot before
 step "1. silent install"
 status=$(exit_status "$setup" /S)
 [ "$status" -eq 0 ] || check "the setup exited with $status"
-expected_files="quorvel.dll uninstall.exe"
-[ $with32 = 1 ] && expected_files="quorvel.dll quorvel32.dll uninstall.exe"
+expected_files=$(installed_files quorvel.dll uninstall.exe)
+[ $with32 = 1 ] && expected_files=$(installed_files quorvel.dll quorvel32.dll uninstall.exe)
 actual_files=$(folder_holds)
 [ "$actual_files" = "$expected_files" ] || check "the folder holds \"$actual_files\", not \"$expected_files\""
 run_check installed
@@ -110,10 +110,20 @@ if [ $with32 = 1 ]; then
 fi
 
 step "3. a second run repairs in place"
+# A damaged satellite of each DLL is written again.
+damaged=(quorvelJPN.dll)
+[ $with32 = 1 ] && damaged+=(quorvel32JPN.dll)
+for file in "${damaged[@]}"; do
+  cp "$folder/$file" "$work/$file.installed"
+  : >"$folder/$file"
+done
 status=$(exit_status "$setup" /S)
 [ "$status" -eq 0 ] || check "the second run exited with $status"
 actual_files=$(folder_holds)
 [ "$actual_files" = "$expected_files" ] || check "after the second run the folder holds \"$actual_files\""
+for file in "${damaged[@]}"; do
+  cmp -s "$work/$file.installed" "$folder/$file" || check "the second run did not write $file again"
+done
 entries=$(wine64_program reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' 2>/dev/null |
           tr -d '\r' | grep -ci 'quorvel' || true)
 [ "$entries" = 1 ] || check "$entries installed-programs entries instead of one"

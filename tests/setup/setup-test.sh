@@ -110,6 +110,23 @@ has_key() {
 # shellcheck disable=SC2120 # the folder is optional
 folder_holds() { ls "${1:-$folder}" 2>/dev/null | LC_ALL=C sort | paste -sd ' '; }
 
+# satellites BASE: the satellite resource libraries that the setup program
+# puts beside BASE.dll (quorvel or quorvel32), one for each language script
+# (whose first line names its satellite), one per line.
+satellites() {
+  sed -s -n "1s/.*quorvel\([A-Z]\{3\}\)\.dll.*/$1\1.dll/p" "$source_dir"/resources/languages/*.rc
+}
+
+# installed_files FILE...: what an installation folder holds, as folder_holds
+# lists it: the FILEs, with each DLL's satellites.
+installed_files() {
+  local file
+  for file in "$@"; do
+    echo "$file"
+    case "$file" in quorvel.dll | quorvel32.dll) satellites "${file%.dll}" ;; esac
+  done | LC_ALL=C sort | paste -sd ' '
+}
+
 # read_quiet_uninstall ENTRY: quiet, the entry's quiet uninstall command, and
 # uninstaller, its program where the command has the form "PROGRAM" /S.
 read_quiet_uninstall() {
