@@ -54,7 +54,8 @@ if [ -n "$shipped" ]; then
   step "Windows 11, for everyone: the package registered, the classic menu key removed"
   install "$setup" 0 /AllUsers
   expect_runs "the shipped program's install" "$remove" "$trust" "$add"
-  expected="QuorvelContextMenu.msix QuorvelDevelopment.cer QuorvelLogo.png quorvel.dll quorvel32.dll uninstall.exe"
+  expected=$(installed_files QuorvelContextMenu.msix QuorvelDevelopment.cer QuorvelLogo.png quorvel.dll quorvel32.dll \
+    uninstall.exe)
   [ "$(folder_holds)" = "$expected" ] || check "the folder holds $(folder_holds)"
   cmp -s "$package" "$folder/QuorvelContextMenu.msix" || check "the installed package is not the built one"
   cmp -s "$dev_cert" "$folder/QuorvelDevelopment.cer" || check "the installed certificate is not the development certificate"
@@ -68,7 +69,7 @@ if [ -n "$shipped" ]; then
   step "Windows 11, just for me, the development-signed package: the classic handler stays"
   install "$setup" 0 /CurrentUser
   expect_runs "the shipped program's per-user install"
-  [ "$(folder_holds "$user_folder")" = "quorvel.dll quorvel32.dll uninstall.exe" ] ||
+  [ "$(folder_holds "$user_folder")" = "$(installed_files quorvel.dll quorvel32.dll uninstall.exe)" ] ||
     check "the user's folder holds $(folder_holds "$user_folder")"
   has_key "${menu_key/HKLM/HKCU}" 64 || check "the user's classic menu key is not registered"
   uninstall "$user_folder" "$user_entry"
@@ -163,7 +164,7 @@ echo "== 5. Windows 11, just for me, a release-signed package: registered for th
 install "$setup_release" 0 /CurrentUser
 expect_runs "the per-user install of the release-signed package" "$remove_user" "$add_user"
 expect_details "the per-user install of the release-signed package" "$registering"
-[ "$(folder_holds "$user_folder")" = "QuorvelContextMenu.msix QuorvelLogo.png quorvel.dll uninstall.exe" ] ||
+[ "$(folder_holds "$user_folder")" = "$(installed_files QuorvelContextMenu.msix QuorvelLogo.png quorvel.dll uninstall.exe)" ] ||
   check "the user's folder holds $(folder_holds "$user_folder")"
 cmp -s "$package_release" "$user_folder/QuorvelContextMenu.msix" || check "the user's package is not the release-signed one"
 for view in 64 32; do
@@ -181,7 +182,7 @@ QUORVEL_STAND_IN_FAIL="Add-AppxPackage -Path" install "$setup_release" 2 /Curren
 expect_runs "the failed per-user install" "$remove_user" "$add_user" "$remove_user"
 expect_details "the failed per-user install" "$registering" \
   "The Windows 11 menu entry could not be registered for the current user: failed (1)."
-[ "$(folder_holds "$user_folder")" = "quorvel.dll uninstall.exe" ] ||
+[ "$(folder_holds "$user_folder")" = "$(installed_files quorvel.dll uninstall.exe)" ] ||
   check "after the failed package step the user's folder holds $(folder_holds "$user_folder")"
 has_key "$user_menu_key" 64 || check "after the failed package step the user's classic menu key is gone"
 uninstall "$user_folder" "$user_entry"
@@ -193,7 +194,7 @@ install "$setup_x64" 0 /CurrentUser
 expect_runs "the per-user install of the development-signed package"
 expect_details "the per-user install of the development-signed package" \
   'Windows 11: the command stays under "Show more options". This setup'"'"'s package is signed with a development certificate, which only an administrator can make Windows trust; install for everyone to have the command in the first-level context menu.'
-[ "$(folder_holds "$user_folder")" = "quorvel.dll uninstall.exe" ] ||
+[ "$(folder_holds "$user_folder")" = "$(installed_files quorvel.dll uninstall.exe)" ] ||
   check "the user's folder holds $(folder_holds "$user_folder")"
 has_key "$user_menu_key" 64 || check "the user's classic menu key is not registered"
 nothing_for_the_machine "the per-user install of the development-signed package"
