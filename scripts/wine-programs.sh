@@ -11,9 +11,19 @@ wine64_loader=/usr/lib/wine/wine64
 # Wine's 32-bit loader, which wine32 installs beside the 64-bit one.
 wine32_loader="$(dirname "$(readlink -f "$wine64_loader")")/wine"
 
+# Debian's Wine has no preloader, which would reserve the addresses Windows
+# fixes (the shared user data at 0x7ffe0000 among them) before anything else
+# is mapped. With the address space laid out at random, now and then one of
+# those addresses is taken, and the program ends at once with status 1 and no
+# word ("failed to map the shared user data", shown only with WINEDEBUG=err):
+# seen as a reg query that "found no key" and a test that failed in 0.05 s
+# with no output. Every Wine program runs without address randomisation
+# (setarch -R), which its child processes inherit.
+wine_loader_prefix=(setarch -R)
+
 # wine64_program PROGRAM ARG...: a Windows program (the platform's own by
 # name, such as reg, regsvr32, winepath, wineboot, or an .exe by path), 64-bit.
-wine64_program() { "$wine64_loader" "$@"; }
+wine64_program() { "${wine_loader_prefix[@]}" "$wine64_loader" "$@"; }
 
 # registry_query [wine32] KEY [OPTION...]: `reg query KEY OPTION...` (the 64-bit
 # program, or the 32-bit one after wine32), its answer on stdout and status 0.
@@ -49,7 +59,7 @@ registry_query() {
 wine32_program() {
   local name=$1
   shift
-  "$wine64_loader" "C:\\windows\\syswow64\\$name.exe" "$@"
+  wine64_program "C:\\windows\\syswow64\\$name.exe" "$@"
 }
 
 # Whether the prefix of the current environment runs 32-bit programs: i386

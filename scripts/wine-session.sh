@@ -48,7 +48,7 @@ wineboot_init() {
 wineboot_init_64bit_only() {
   unshare --mount --propagation private bash -c '
     mount --bind /dev/null "$1" || exit 1
-    "$2" wineboot -i </dev/null >/dev/null 2>&1 || true
+    setarch -R "$2" wineboot -i </dev/null >/dev/null 2>&1 || true
     wineserver -w </dev/null >/dev/null 2>&1 || true' hide "$wine32_loader" "$wine64_loader" \
     </dev/null >/dev/null 2>&1 9>&-
 }
