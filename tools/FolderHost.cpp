@@ -355,7 +355,11 @@ int RunCommand(const Options& options, CFolderWindow& window) {
 
 int Run(const Options& options) {
   CFolderWindow window;
-  if (FAILED(window.Open(options.folder, 720, 480))) return Fail(window.GetError());
+  const bool pictured = !options.picture.empty() || !options.menuPicture.empty();
+  if (FAILED(window.Open(options.folder, 720, 480, CFolderWindow::kDefaultPopulateTimeout,
+                         pictured ? CFolderWindow::Placement::kBottomRight : CFolderWindow::Placement::kTopLeft))) {
+    return Fail(window.GetError());
+  }
   Report(L"folder", options.folder);
   Report(L"view-items", std::to_wstring(SendMessageW(window.GetListView(), LVM_GETITEMCOUNT, 0, 0)));
 

@@ -1,5 +1,6 @@
 #include "tools/FolderWindow.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "base/ResultCode.h"
@@ -44,14 +45,20 @@ HRESULT CFolderWindow::Fail(HRESULT result, const std::wstring& message) {
   return result;
 }
 
-HRESULT CFolderWindow::Open(const std::wstring& folder, int width, int height, DWORD populateTimeout) {
+HRESULT CFolderWindow::Open(const std::wstring& folder, int width, int height, DWORD populateTimeout,
+                            Placement placement) {
   HRESULT result = RegisterFrameClass();
   if (FAILED(result)) return Fail(result, L"cannot register the window class");
   // A bordered popup shown without activation is left alone by the X11
   // driver's window management, so destroying it does not wait two seconds
   // for a window manager that a virtual display does not have.
-  m_frame.Reset(CreateWindowExW(0, kFrameClass, folder.c_str(), WS_POPUP | WS_BORDER | WS_CLIPCHILDREN, 0, 0, width,
-                                height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
+  POINT origin = {0, 0};
+  if (placement == Placement::kBottomRight) {
+    origin.x = (std::max)(0, GetSystemMetrics(SM_CXSCREEN) - width);
+    origin.y = (std::max)(0, GetSystemMetrics(SM_CYSCREEN) - height);
+  }
+  m_frame.Reset(CreateWindowExW(0, kFrameClass, folder.c_str(), WS_POPUP | WS_BORDER | WS_CLIPCHILDREN, origin.x,
+                                origin.y, width, height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
   if (!m_frame.IsValid()) return Fail(ResultFromLastError(), L"cannot create the window (is there a display?)");
   ShowWindow(m_frame.Get(), SW_SHOWNOACTIVATE);
 

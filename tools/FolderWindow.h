@@ -26,6 +26,12 @@ class CFolderWindow {
     bool focused;
   };
 
+  // Where the window opens on the screen. Windows open at the top left; a
+  // window to be pictured opens in the bottom right corner, where the windows
+  // of tests running beside it (at most 720 x 480) cannot cover it.
+  enum class Placement { kTopLeft, kBottomRight };
+  static constexpr DWORD kDefaultPopulateTimeout = 10000;
+
   CFolderWindow() = default;
   CFolderWindow(const CFolderWindow&) = delete;
   CFolderWindow& operator=(const CFolderWindow&) = delete;
@@ -34,7 +40,8 @@ class CFolderWindow {
   // Opens a visible window of the given size showing `folder` (a full path)
   // and waits until the view lists every entry the folder enumerates, at most
   // `populateTimeout` milliseconds. Failures leave a message in GetError().
-  HRESULT Open(const std::wstring& folder, int width, int height, DWORD populateTimeout = 10000);
+  HRESULT Open(const std::wstring& folder, int width, int height, DWORD populateTimeout = kDefaultPopulateTimeout,
+               Placement placement = Placement::kTopLeft);
 
   HWND GetFrame() const noexcept { return m_frame.Get(); }
   HWND GetFolderView() const noexcept;  // the view's own window (SHELLDLL_DefView)
