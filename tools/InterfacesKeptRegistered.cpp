@@ -2,11 +2,19 @@
 
 namespace quorvel {
 
+namespace {
+
+// Gives back what a table-strong marshal holds: the stream is read again
+// from its start.
+void ReleaseMarshal(IStream* marshal) noexcept {
+  const LARGE_INTEGER start = {};
+  if (SUCCEEDED(marshal->Seek(start, STREAM_SEEK_SET, nullptr))) CoReleaseMarshalData(marshal);
+}
+
+}  // namespace
+
 CInterfacesKeptRegistered::~CInterfacesKeptRegistered() {
-  for (CScopedComPtr<IStream>& marshal : m_marshals) {
-    const LARGE_INTEGER start = {};
-    if (SUCCEEDED(marshal->Seek(start, STREAM_SEEK_SET, nullptr))) CoReleaseMarshalData(marshal.Get());
-  }
+  for (CScopedComPtr<IStream>& marshal : m_marshals) ReleaseMarshal(marshal.Get());
 }
 
 void CInterfacesKeptRegistered::Keep(IUnknown* object, REFIID iid) noexcept {
@@ -21,8 +29,7 @@ void CInterfacesKeptRegistered::Keep(IUnknown* object, REFIID iid) noexcept {
   try {
     m_marshals.push_back(std::move(marshal));
   } catch (...) {
-    const LARGE_INTEGER start = {};
-    if (SUCCEEDED(marshal->Seek(start, STREAM_SEEK_SET, nullptr))) CoReleaseMarshalData(marshal.Get());
+    ReleaseMarshal(marshal.Get());
   }
 }
 
