@@ -33,7 +33,7 @@ wine64_program() { "${wine_loader_prefix[@]}" "$wine64_loader" "$@"; }
 # and no word where a key it opened cannot be read any more (deleted by
 # another process meanwhile), as where the program could not start at all.
 registry_query() {
-  local runner=wine64_program errors output status=0
+  local runner=wine64_program errors output answer status=0
   if [ "$1" = wine32 ]; then runner=wine32_program; shift; fi
   errors=$(mktemp)
   # Wine's own errors too, which say why a program ended without a word.
@@ -43,13 +43,11 @@ registry_query() {
     printf '%s\n' "$output"
     return 0
   fi
-  # Wine's reg says so on its standard output.
-  if printf '%s\n' "$output" | cat - "$errors" | grep -qE '^reg: Unable to find the specified registry (key|value)'; then
-    rm -f "$errors"
-    return 1
-  fi
-  echo "reg query $* failed (exit code $status): $(printf '%s\n' "$output" | cat - "$errors" | tr -d '\r' | head -n 5)" >&2
+  # Wine's reg says "not there" on its standard output, other failures on either.
+  answer=$(printf '%s\n' "$output" | cat - "$errors" | tr -d '\r')
   rm -f "$errors"
+  if grep -qE '^reg: Unable to find the specified registry (key|value)' <<<"$answer"; then return 1; fi
+  echo "reg query $* failed (exit code $status): $(head -n 5 <<<"$answer")" >&2
   return 2
 }
 
