@@ -30,6 +30,9 @@ esac
 
 packages=(
   cmake ninja-build g++ make pkg-config
+  # The compiler cache every clone and build folder of this machine shares
+  # (scripts/build.sh).
+  ccache
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   libwine-dev wine wine64
