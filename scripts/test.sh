@@ -34,6 +34,7 @@ stop_sessions() {
   "$root/scripts/arm64-wine.sh" stop "$build_root/windows-arm64"
 }
 at_exit() {
+  # A 32-bit half still running ends with its session.
   stop_sessions
   print_phases
 }
@@ -58,6 +59,63 @@ if [ -x "$root/scripts/fuzz.sh" ]; then
   end_phase "fuzzing"
 fi
 
+# The 32-bit half: quorvel32.dll, its tests and the shipped setup program (a
+# 32-bit program), in a prefix of its own made with its 32-bit half. It runs
+# beside the 64-bit suite and the ARM64 set: each build has its own prefix,
+# wineserver and display, and Wine's tests leave much of the processors idle
+# while they wait on one another.
+# shellcheck source=scripts/wine-programs.sh
+. "$root/scripts/wine-programs.sh"
+i386=$(i386_programs)
+suite=${QUORVEL_WINDOWS32_TESTS:-}
+if [ -z "$suite" ]; then
+  if [ "$i386" = emulated ]; then suite=subset; else suite=all; fi
+fi
+# run_32bit_half: the half's tests; status 1 when any failed or could not run.
+run_32bit_half() {
+  local half_start=$SECONDS status=0
+  if [ "$i386" = none ]; then
+    # install-deps.sh could not make 32-bit programs run (it says why): nothing 32-bit can run.
+    echo "=== windows32 tests NOT RUN: this machine runs no 32-bit programs, natively or emulated (see" >&2
+    echo "    scripts/install-deps.sh); the 32-bit build was compiled, its tests were not run ===" >&2
+    return 0
+  fi
+  if [ "$suite" = all ]; then
+    echo "=== windows32 build (32-bit): the whole suite, under Wine's WoW64 ($i386 32-bit programs) ==="
+  else
+    echo "=== windows32 build (32-bit): 32-bit programs run under emulation here, some tens of times slower:"
+    echo "    the subset for what only the 32-bit build can get wrong (tests/emulated) and the shipped setup program ==="
+  fi
+  "$root/scripts/wine-session.sh" start "$build_root/windows32" --with-32-bit
+  echo "    (the prefix with its 32-bit half ready after $(minutes $((SECONDS - half_start))))"
+  if ! (export $("$root/scripts/wine-session.sh" env "$build_root/windows32" | xargs) && wine_runs_32bit); then
+    echo "=== windows32: the prefix $build_root/windows32/wineprefix runs no 32-bit program, although this machine runs" >&2
+    echo "    i386 programs ($i386): is wine32:i386 installed (scripts/install-deps.sh)? ===" >&2
+    return 1
+  fi
+  if [ "$suite" = all ]; then
+    (cd "$build_root/windows32" && ctest --output-on-failure -j2 -LE emulated-subset) || status=1
+  else
+    (cd "$build_root/windows32" && ctest --test-dir tests/emulated --output-on-failure -j2) || status=1
+    (cd "$build_root/windows32" && ctest --test-dir tests/setup --output-on-failure) || status=1
+  fi
+  return $status
+}
+
+beside_start=$SECONDS
+half_log="$build_root/windows32/test-output.log"
+half_time="$build_root/windows32/test-seconds"
+rm -f "$half_time"
+(
+  start=$SECONDS
+  half_status=0
+  run_32bit_half >"$half_log" 2>&1 || half_status=1
+  echo "$((SECONDS - start))" >"$half_time"
+  exit $half_status
+) &
+half_pid=$!
+echo "=== windows32 build (32-bit): its half runs beside the next two, its output follows them ==="
+
 echo "=== windows build (64-bit): under Wine ==="
 "$root/scripts/wine-session.sh" start "$build_root/windows"
 (cd "$build_root/windows" && ctest --output-on-failure -j2) || status=1
@@ -76,41 +134,11 @@ else
 fi
 end_phase "the ARM64 set (windows-arm64)"
 
-# The 32-bit half: quorvel32.dll, its tests and the shipped setup program (a
-# 32-bit program), in a prefix of its own made with its 32-bit half.
-# shellcheck source=scripts/wine-programs.sh
-. "$root/scripts/wine-programs.sh"
-i386=$(i386_programs)
-suite=${QUORVEL_WINDOWS32_TESTS:-}
-if [ -z "$suite" ]; then
-  if [ "$i386" = emulated ]; then suite=subset; else suite=all; fi
-fi
-half_start=$SECONDS
-if [ "$i386" = none ]; then
-  # install-deps.sh could not make 32-bit programs run (it says why): nothing 32-bit can run.
-  echo "=== windows32 tests NOT RUN: this machine runs no 32-bit programs, natively or emulated (see" >&2
-  echo "    scripts/install-deps.sh); the 32-bit build was compiled, its tests were not run ===" >&2
-else
-  if [ "$suite" = all ]; then
-    echo "=== windows32 build (32-bit): the whole suite, under Wine's WoW64 ($i386 32-bit programs) ==="
-  else
-    echo "=== windows32 build (32-bit): 32-bit programs run under emulation here, some tens of times slower:"
-    echo "    the subset for what only the 32-bit build can get wrong (tests/emulated) and the shipped setup program ==="
-  fi
-  "$root/scripts/wine-session.sh" start "$build_root/windows32" --with-32-bit
-  echo "    (the prefix with its 32-bit half ready after $(minutes $((SECONDS - half_start))))"
-  if ! (export $("$root/scripts/wine-session.sh" env "$build_root/windows32" | xargs) && wine_runs_32bit); then
-    echo "=== windows32: the prefix $build_root/windows32/wineprefix runs no 32-bit program, although this machine runs" >&2
-    echo "    i386 programs ($i386): is wine32:i386 installed (scripts/install-deps.sh)? ===" >&2
-    status=1
-  elif [ "$suite" = all ]; then
-    (cd "$build_root/windows32" && ctest --output-on-failure -j2 -LE emulated-subset) || status=1
-  else
-    (cd "$build_root/windows32" && ctest --test-dir tests/emulated --output-on-failure -j2) || status=1
-    (cd "$build_root/windows32" && ctest --test-dir tests/setup --output-on-failure) || status=1
-  fi
-fi
-end_phase "the 32-bit half (windows32)"
+wait "$half_pid" || status=1
+cat "$half_log"
+phases+=("the 32-bit half (windows32), beside them|$(cat "$half_time" 2>/dev/null || echo 0)")
+phases+=("the three, side by side|$((SECONDS - beside_start))")
+phase_start=$SECONDS
 
 if [ $status -eq 0 ]; then
   echo "=== all tests of every build passed ==="
