@@ -71,7 +71,7 @@ suite=${QUORVEL_WINDOWS32_TESTS:-}
 if [ -z "$suite" ]; then
   if [ "$i386" = emulated ]; then suite=subset; else suite=all; fi
 fi
-# run_32bit_half: the half's tests; status 1 when any failed or could not run.
+# run_32bit_half: the half's tests; status 1 when one failed or the prefix runs no 32-bit program.
 run_32bit_half() {
   local half_start=$SECONDS status=0
   if [ "$i386" = none ]; then
