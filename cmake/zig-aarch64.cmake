@@ -36,6 +36,10 @@ set(QUORVEL_TOOLCHAIN_RUNTIME "${QUORVEL_ZIG_TOOLS}")
 # declaration is a hint only; told so here, clang treats the methods as GCC
 # does. No exception leaves a method either way: each catches at its edge.
 set(CMAKE_CXX_FLAGS_INIT "-DCOM_STDMETHOD_CAN_THROW")
+# Test code keeps the build's optimisation: at -O0 Zig builds in its debug
+# mode, which adds trapping checks of undefined behaviour and a stack
+# protector whose runtime this target lacks.
+set(QUORVEL_TEST_CODE_OPTIONS "")
 # Zig's mingw-w64 has no -municode: a wmain program gets a main that calls it.
 set(QUORVEL_WIDE_MAIN_SOURCE "${QUORVEL_ZIG_TOOLS}/WideMain.cpp")
 

@@ -50,6 +50,10 @@ windows32() { configure_and_build windows32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/
 windows_arm64() {
   local wanted=("${targets[@]}")
   [ ${#targets[@]} -gt 0 ] || targets=(quorvel arm64_checks)
+  # The compiler cache knows a compiler by its file's time, and the Zig
+  # compilers are the clone's own wrapper scripts, new in every clone: it
+  # knows them instead by what they run, the wrappers and Zig's version.
+  local -x CCACHE_COMPILERCHECK="cat %compiler% $root/cmake/zig-aarch64/zig-env.sh;%compiler% --version"
   configure_and_build windows-arm64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/zig-aarch64.cmake"
   targets=("${wanted[@]}")
 }

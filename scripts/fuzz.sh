@@ -32,28 +32,40 @@ if [ ${#targets[@]} -eq 0 ]; then
   done
 fi
 
+# fuzz_target NAME: one target's run; its exit status is kept in its findings folder.
+fuzz_target() {
+  local name=$1 exe="$dir/fuzz/${1}_fuzzer" work="$dir/corpus/$1" findings="$dir/findings/$1"
+  local dict=() rc=0
+  mkdir -p "$work" "$findings"
+  [ -f "$root/fuzz/$name.dict" ] && dict=(-dict="$root/fuzz/$name.dict")
+  # Seeds first: every committed input, findings of the past included, runs each time.
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+    "$exe" "$work" "$root/fuzz/corpus/$name" -max_total_time="$seconds" -print_final_stats=1 \
+    -artifact_prefix="$findings/" -max_len=70000 -timeout=20 "${dict[@]}" >"$dir/findings/$name.log" 2>&1 || rc=$?
+  echo "$rc" >"$dir/findings/$name.status"
+}
+
+# Each target is one process on one processor: as many run at once as there
+# are processors, each for the full time.
+at_once=$(nproc)
+for name in "${targets[@]}"; do
+  rm -f "$dir/findings/$name.status"
+  while [ "$(jobs -rp | wc -l)" -ge "$at_once" ]; do wait -n || true; done
+  fuzz_target "$name" &
+done
+wait
+
 status=0
 printf '%-12s %10s %12s %9s %s\n' target seconds executions corpus findings
 for name in "${targets[@]}"; do
-  exe="$dir/fuzz/${name}_fuzzer"
-  work="$dir/corpus/$name"
-  findings="$dir/findings/$name"
-  mkdir -p "$work" "$findings"
   log="$dir/findings/$name.log"
-  dict=()
-  [ -f "$root/fuzz/$name.dict" ] && dict=(-dict="$root/fuzz/$name.dict")
-  # Seeds first: every committed input, findings of the past included, runs each time.
-  set +e
-  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-    "$exe" "$work" "$root/fuzz/corpus/$name" -max_total_time="$seconds" -print_final_stats=1 \
-    -artifact_prefix="$findings/" -max_len=70000 -timeout=20 "${dict[@]}" >"$log" 2>&1
-  rc=$?
-  set -e
+  findings="$dir/findings/$name"
+  rc=$(cat "$dir/findings/$name.status" 2>/dev/null || echo 1)
   executions=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo 0)
-  corpus=$(find "$work" -type f | wc -l)
+  corpus=$(find "$dir/corpus/$name" -type f | wc -l)
   found=$(find "$findings" -type f | wc -l)
   printf '%-12s %10s %12s %9s %s\n' "$name" "$seconds" "${executions:-0}" "$corpus" "$found"
-  if [ $rc -ne 0 ] || [ "$found" -ne 0 ]; then
+  if [ "$rc" -ne 0 ] || [ "$found" -ne 0 ]; then
     echo "fuzz: $name found a failure; see $log and $findings" >&2
     grep -m 20 -E 'ERROR|check failed|runtime error|SUMMARY' "$log" >&2 || true
     status=1

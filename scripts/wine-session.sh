@@ -76,6 +76,25 @@ serve_prefix() {
   wine64_program cmd /c exit </dev/null >/dev/null 2>"$state/warm-up.err" 9>&-
 }
 
+# Keeps the prefix's desktop for the whole session. Wine starts its desktop
+# process (explorer.exe /desktop) from the first program that needs a window,
+# and that process inherits the program's standard output and error; it lives
+# until no program of the prefix has used the desktop for a moment. Started
+# by a test program, it held ctest's pipe of that test open, and so the test
+# open, for as long as other tests kept the desktop busy: one test of a fresh
+# prefix took 105 to 170 s where its own work took 0.1 s, holding one of
+# ctest's two slots. Here the session starts the desktop from a program with
+# no pipes (rundll32 makes a window), and keeps it with a program that waits
+# for ever: cmd reading a FIFO it holds open itself, ended by wineserver -k.
+hold_desktop() {
+  local pid
+  pid=$(cat "$state/desktop-holder.pid" 2>/dev/null) && kill -0 "$pid" 2>/dev/null && return 0
+  [ -p "$state/desktop-holder.fifo" ] || mkfifo "$state/desktop-holder.fifo"
+  wine64_program cmd.exe 0<>"$state/desktop-holder.fifo" >/dev/null 2>&1 9>&- &
+  echo $! >"$state/desktop-holder.pid"
+  wine64_program rundll32.exe user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1 9>&- || true
+}
+
 start() {
   start_display
   export DISPLAY
@@ -102,13 +121,14 @@ start() {
     echo "wine-session: could not create the Wine prefix $prefix" >&2
     return 1
   fi
+  hold_desktop
   touch "$state/started"
 }
 
 stop() {
   wineserver -k </dev/null >/dev/null 2>&1 9>&- || true
   stop_display
-  rm -f "$state/started"
+  rm -f "$state/started" "$state/desktop-holder.pid"
 }
 
 case "$action" in

@@ -23,6 +23,7 @@
 #include "platform/ScopedHandles.h"
 #include "platform/WinApi.h"
 #include "shellext/SelecterCommand.h"
+#include "tests/support/BuildPaths.h"
 #include "tests/support/FolderWindowTesting.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/WinePath.h"
@@ -60,7 +61,7 @@ class CommandSurrogate : public ::testing::Test {
     ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
     m_oleInitialised = true;
     std::wstring error;
-    ASSERT_EQ(S_OK, m_registration.Register(WinePath(QUORVEL_DLL), WinePath(QUORVEL_PROXY_DLL), &error))
+    ASSERT_EQ(S_OK, m_registration.Register(WinePath(kBuiltDll), WinePath(kBuiltProxyDll), &error))
         << CTempFolder::Narrow(error);
     const std::set<DWORD> before = RunningSurrogates();
     ASSERT_EQ(S_OK, CoCreateInstance(kCommandClass, nullptr, CLSCTX_LOCAL_SERVER, IID_IExplorerCommand,
@@ -170,7 +171,7 @@ TEST_F(CommandSurrogate, SelectsAndAnswersAsInProcess) {
       if (c.state == ECS_HIDDEN) continue;
       EXPECT_EQ(S_OK, surrogate.report.invoke);
       EXPECT_EQ(L"Click to select all files with this extension in the current folder", surrogate.report.toolTip);
-      EXPECT_EQ(WinePath(QUORVEL_DLL) + L",-203", surrogate.report.icon);
+      EXPECT_EQ(WinePath(kBuiltDll) + L",-203", surrogate.report.icon);
       EXPECT_EQ(static_cast<EXPCMDFLAGS>(ECF_DEFAULT), surrogate.report.flags);
     }
     // The drop list crossed: of the items, the first alone was asked for,
@@ -289,7 +290,7 @@ TEST_F(CommandSurrogate, CrossingCallsDoNotGrowOnABatchingView) {
 TEST(CommandLibrary, CanUnloadOnceTheLastCommandIsReleased) {
   ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
   {
-    const HMODULE library = LoadLibraryW(WinePath(QUORVEL_DLL).c_str());
+    const HMODULE library = LoadLibraryW(WinePath(kBuiltDll).c_str());
     ASSERT_NE(nullptr, library);
     using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();

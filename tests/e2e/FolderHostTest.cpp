@@ -12,6 +12,7 @@
 #include "QuorvelVersion.h"
 #include "platform/ScopedHandles.h"
 #include "platform/WinApi.h"
+#include "tests/support/BuildPaths.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/WinePath.h"
@@ -74,13 +75,13 @@ RunResult RunProgram(std::wstring commandLine, const CTempFolder& scratch) {
 }
 
 RunResult RunHost(const std::wstring& arguments, const CTempFolder& scratch) {
-  return RunProgram(Quoted(WinePath(QUORVEL_FOLDER_HOST_EXE)) + L" " + arguments, scratch);
+  return RunProgram(Quoted(WinePath(kFolderHostExe)) + L" " + arguments, scratch);
 }
 
 // The platform's regsvr32 on quorvel.dll; `extra` is "" or "/u".
 DWORD RunRegsvr32(const std::wstring& extra) {
   CTempFolder scratch;
-  const RunResult run = RunProgram(L"regsvr32.exe /s " + extra + L" " + Quoted(WinePath(QUORVEL_DLL)), scratch);
+  const RunResult run = RunProgram(L"regsvr32.exe /s " + extra + L" " + Quoted(WinePath(kBuiltDll)), scratch);
   return run.exitCode;
 }
 
@@ -108,7 +109,7 @@ TEST_F(FolderHost, ReportsTheRightClickAndSavesAPicture) {
       folderLine,
       "view-items: 5",
       "clicked: a.txt",
-      "server: " + CTempFolder::Narrow(WinePath(QUORVEL_DLL)),
+      "server: " + CTempFolder::Narrow(WinePath(kBuiltDll)),
       "server-version: " QUORVEL_VERSION_TEXT,
       "initialize: 0x00000000",
       "query-context-menu: 0x00000001",

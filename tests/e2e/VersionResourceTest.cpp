@@ -6,6 +6,7 @@
 
 #include "QuorvelVersion.h"
 #include "platform/WinApi.h"
+#include "tests/support/BuildPaths.h"
 #include "tests/support/WinePath.h"
 
 namespace quorvel {
@@ -14,7 +15,7 @@ namespace {
 class VersionResource : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::wstring path = WinePath(QUORVEL_DLL);
+    const std::wstring path = WinePath(kBuiltDll);
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
     ASSERT_GT(size, 0u) << "quorvel.dll has no version resource";

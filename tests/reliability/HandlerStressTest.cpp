@@ -14,6 +14,7 @@
 #include "platform/ScopedComPtr.h"
 #include "platform/ScopedHandles.h"
 #include "platform/WinApi.h"
+#include "tests/support/BuildPaths.h"
 #include "tests/support/ServerLibrary.h"
 #include "tests/support/WinePath.h"
 #include "tests/reliability/ProcessResources.h"
@@ -44,7 +45,7 @@ class HandlerStress : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-    ASSERT_TRUE(m_library.Load(WinePath(QUORVEL_DLL))) << "cannot load quorvel.dll: " << GetLastError();
+    ASSERT_TRUE(m_library.Load(WinePath(kBuiltDll))) << "cannot load quorvel.dll: " << GetLastError();
     ASSERT_EQ(S_OK, m_library.GetClassObject(CLSID_SelecterMenu, IID_IClassFactory, m_factory.ReceiveVoid()));
 
     for (const wchar_t* name : {L"a.txt", L"b.txt", L"c.doc", L"d.TXT"}) m_folder.AddFile(name);
@@ -183,7 +184,7 @@ TEST(ProcessResourceFigures, StayWhileAnotherProcessMakesObjects) {
   ASSERT_TRUE(go.IsValid() && ready.IsValid() && release.IsValid());
 
   constexpr int kCount = 50;
-  std::wstring commandLine = L"\"" + WinePath(QUORVEL_RESOURCE_HOLDER) + L"\" " + std::to_wstring(kCount) + L" " +
+  std::wstring commandLine = L"\"" + WinePath(kResourceHolderExe) + L"\" " + std::to_wstring(kCount) + L" " +
                              names[0] + L" " + names[1] + L" " + names[2];
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);

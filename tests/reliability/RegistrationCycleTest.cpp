@@ -14,6 +14,7 @@
 #include "platform/ScopedHandles.h"
 #include "platform/WinApi.h"
 #include "tests/registrar_windows/RealRegistry.h"
+#include "tests/support/BuildPaths.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ServerLibrary.h"
 #include "tests/support/WinePath.h"
@@ -52,7 +53,7 @@ DWORD RunRegsvr32(bool unregister) {
   wchar_t system[MAX_PATH];
   GetSystemDirectoryW(system, MAX_PATH);
   std::wstring command = L"\"" + std::wstring(system) + L"\\regsvr32.exe\" /s " + (unregister ? L"/u " : L"") +
-                         L"\"" + WinePath(QUORVEL_DLL) + L"\"";
+                         L"\"" + WinePath(kBuiltDll) + L"\"";
   return RunToExit(command);
 }
 
@@ -66,7 +67,7 @@ TEST(RegistrationCycles, LeaveTheRegistryExactlyAsItWas) {
   ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
   {
     CServerLibrary library;
-    ASSERT_TRUE(library.Load(WinePath(QUORVEL_DLL))) << "cannot load quorvel.dll: " << GetLastError();
+    ASSERT_TRUE(library.Load(WinePath(kBuiltDll))) << "cannot load quorvel.dll: " << GetLastError();
     const std::string modulePath = ModulePathText(library.Get());
 
     // Whatever an earlier run left registered goes first; its result does

@@ -12,6 +12,7 @@
 #include "platform/ScopedHandles.h"
 #include "platform/WinApi.h"
 #include "tests/registrar_windows/RealRegistry.h"
+#include "tests/support/BuildPaths.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/DropFilesDataObject.h"
 #include "tests/support/RegistrationTable.h"
@@ -95,9 +96,9 @@ constexpr char16_t kInterfaceKey[] = u"Interface\\{C4D6E8F0-1A3B-4D5E-8F71-2B4C6
 
 TEST_F(ComServer, Regsvr32RegistersEverythingAndRemovalLeavesOnlyTheKeptKeys) {
   CRealRegistryView registry;
-  ASSERT_EQ(0u, Regsvr32(L"/s", QUORVEL_DLL_PATH));
-  ExpectRegistered(registry, Narrow(QUORVEL_DLL_PATH));
-  EXPECT_EQ(std::wstring(QUORVEL_DLL_PATH), RegisteredTypeLibraryPath());
+  ASSERT_EQ(0u, Regsvr32(L"/s", kBuiltDllPath));
+  ExpectRegistered(registry, Narrow(kBuiltDllPath));
+  EXPECT_EQ(std::wstring(kBuiltDllPath), RegisteredTypeLibraryPath());
   EXPECT_TRUE(registry.HasKey(HKEY_CLASSES_ROOT, kInterfaceKey));
   // The platform's 32-bit regsvr32 on 64-bit Windows: what 64-bit programs
   // see of it. (The prefix holds no registration of the 64-bit build.)
@@ -106,7 +107,7 @@ TEST_F(ComServer, Regsvr32RegistersEverythingAndRemovalLeavesOnlyTheKeptKeys) {
   if (wow64) {
     Expect32BitRegistrationSeenFrom64BitView(registry, registry64);
     // The type library's key is shared, with an entry per system kind.
-    EXPECT_EQ(std::wstring(QUORVEL_DLL_PATH), RegisteredTypeLibraryPath(KEY_WOW64_64KEY));
+    EXPECT_EQ(std::wstring(kBuiltDllPath), RegisteredTypeLibraryPath(KEY_WOW64_64KEY));
   }
 
   // The registered type library describes the class and its dual interface.
@@ -124,7 +125,7 @@ TEST_F(ComServer, Regsvr32RegistersEverythingAndRemovalLeavesOnlyTheKeptKeys) {
   EXPECT_TRUE(attributes->wTypeFlags & TYPEFLAG_FCANCREATE);
   coclass->ReleaseTypeAttr(attributes);
 
-  ASSERT_EQ(0u, Regsvr32(L"/u /s", QUORVEL_DLL_PATH));
+  ASSERT_EQ(0u, Regsvr32(L"/u /s", kBuiltDllPath));
   ExpectRemoved(registry);
   EXPECT_FALSE(TypeLibraryIsRegistered());
   EXPECT_EQ(L"", RegisteredTypeLibraryPath());
@@ -138,11 +139,11 @@ TEST_F(ComServer, Regsvr32RegistersEverythingAndRemovalLeavesOnlyTheKeptKeys) {
   }
 
   // Removing what is not registered: the type library step fails and says so.
-  EXPECT_NE(0u, Regsvr32(L"/u /s", QUORVEL_DLL_PATH));
+  EXPECT_NE(0u, Regsvr32(L"/u /s", kBuiltDllPath));
 }
 
 TEST_F(ComServer, RuntimeCreatesTheRegisteredHandlerAndUnloadFollowsTheLocks) {
-  ASSERT_EQ(0u, Regsvr32(L"/s", QUORVEL_DLL_PATH));
+  ASSERT_EQ(0u, Regsvr32(L"/s", kBuiltDllPath));
   {
     CScopedComPtr<IShellExtInit> init;
     ASSERT_EQ(S_OK, CoCreateInstance(CLSID_SelecterMenu, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit,
@@ -159,7 +160,7 @@ TEST_F(ComServer, RuntimeCreatesTheRegisteredHandlerAndUnloadFollowsTheLocks) {
     }
 
     // The runtime loaded the registered library: its exports answer for the same module.
-    HMODULE loaded = GetModuleHandleW(QUORVEL_DLL_PATH);
+    HMODULE loaded = GetModuleHandleW(kBuiltDllPath);
     ASSERT_NE(nullptr, loaded);
     auto canUnloadNow = reinterpret_cast<CServerLibrary::PlainExport>(reinterpret_cast<void*>(GetProcAddress(loaded, "DllCanUnloadNow")));
     auto getClassObject = reinterpret_cast<CServerLibrary::GetClassObjectExport>(
@@ -199,14 +200,14 @@ TEST_F(ComServer, RuntimeCreatesTheRegisteredHandlerAndUnloadFollowsTheLocks) {
     factory.Reset();
     EXPECT_EQ(S_OK, canUnloadNow());
   }
-  EXPECT_EQ(0u, Regsvr32(L"/u /s", QUORVEL_DLL_PATH));
+  EXPECT_EQ(0u, Regsvr32(L"/u /s", kBuiltDllPath));
 }
 
 TEST_F(ComServer, DispatchAnswersFromTheRegisteredTypeInformation) {
-  ASSERT_EQ(0u, Regsvr32(L"/s", QUORVEL_DLL_PATH));
+  ASSERT_EQ(0u, Regsvr32(L"/s", kBuiltDllPath));
   {
     CServerLibrary server;
-    ASSERT_TRUE(server.Load(QUORVEL_DLL_PATH));
+    ASSERT_TRUE(server.Load(kBuiltDllPath));
     CScopedComPtr<IDispatch> first = CreateHandler<IDispatch>(server, IID_IDispatch);
     CScopedComPtr<IDispatch> second = CreateHandler<IDispatch>(server, IID_IDispatch);
     ASSERT_TRUE(first && second);
@@ -269,13 +270,13 @@ TEST_F(ComServer, DispatchAnswersFromTheRegisteredTypeInformation) {
       EXPECT_EQ(DISP_E_MEMBERNOTFOUND, direct) << "restricted and unknown members are not invoked";
     }
   }
-  EXPECT_EQ(0u, Regsvr32(L"/u /s", QUORVEL_DLL_PATH));
+  EXPECT_EQ(0u, Regsvr32(L"/u /s", kBuiltDllPath));
 }
 
 TEST_F(ComServer, DispatchFailsWithTheLoadingErrorWhileTheTypeLibraryIsNotRegistered) {
   ASSERT_FALSE(TypeLibraryIsRegistered());
   CServerLibrary server;
-  ASSERT_TRUE(server.Load(QUORVEL_DLL_PATH));
+  ASSERT_TRUE(server.Load(kBuiltDllPath));
   CScopedComPtr<IDispatch> handler = CreateHandler<IDispatch>(server, IID_IDispatch);
   ASSERT_TRUE(handler);
 
@@ -296,7 +297,7 @@ TEST_F(ComServer, RegistrationKeepsTheCallersThreadLocaleAndStopsAtTheFirstFailu
   constexpr LCID kGerman = 0x0407;
   ASSERT_TRUE(SetThreadLocale(kGerman));
   CServerLibrary server;
-  ASSERT_TRUE(server.Load(QUORVEL_DLL_PATH));
+  ASSERT_TRUE(server.Load(kBuiltDllPath));
 
   ASSERT_EQ(S_OK, server.RegisterServer());
   EXPECT_EQ(kGerman, GetThreadLocale());
@@ -318,10 +319,10 @@ TEST_F(ComServer, RegistrationKeepsTheCallersThreadLocaleAndStopsAtTheFirstFailu
 TEST_F(ComServer, TypeLibraryFileBesideTheLibraryIsRegisteredWhenTheResourceIsMissing) {
   CTempFolder folder;
   const std::wstring copy = folder.PathOf(L"noresource.dll");
-  ASSERT_TRUE(CopyFileW((std::wstring(QUORVEL_SATELLITE_FOLDER) + L"\\quorvel-without-typelib.dll").c_str(),
+  ASSERT_TRUE(CopyFileW((std::wstring(kSatelliteFolder) + L"\\quorvel-without-typelib.dll").c_str(),
                         copy.c_str(), FALSE));
   const std::wstring tlb = folder.PathOf(L"noresource.tlb");
-  ASSERT_TRUE(CopyFileW(QUORVEL_TYPELIB_PATH, tlb.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(kBuiltTypeLibraryPath, tlb.c_str(), FALSE));
   {
     CScopedComPtr<ITypeLib> fromCopy;
     ASSERT_TRUE(FAILED(LoadTypeLib(copy.c_str(), fromCopy.Receive()))) << "the library carries a type library";
@@ -345,7 +346,7 @@ TEST_F(ComServer, TypeLibraryFileBesideTheLibraryIsRegisteredWhenTheResourceIsMi
   CRealRegistryView registry;
   EXPECT_TRUE(registry.HasKey(HKEY_CLASSES_ROOT, u"AppID\\{9A2D4C6E-8B1F-4E37-B5D0-2C4A6E8F1B39}"));
 
-  ASSERT_TRUE(CopyFileW(QUORVEL_TYPELIB_PATH, tlb.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(kBuiltTypeLibraryPath, tlb.c_str(), FALSE));
   ASSERT_EQ(S_OK, server.RegisterServer());
   EXPECT_EQ(S_OK, server.UnregisterServer());
   ExpectRemoved(registry);
@@ -353,7 +354,7 @@ TEST_F(ComServer, TypeLibraryFileBesideTheLibraryIsRegisteredWhenTheResourceIsMi
 
 TEST_F(ComServer, ThreadsRacingForTheFactoryShareOneAndLeaveNoLock) {
   CServerLibrary server;
-  ASSERT_TRUE(server.Load(QUORVEL_DLL_PATH));
+  ASSERT_TRUE(server.Load(kBuiltDllPath));
   constexpr int kThreads = 4;
   constexpr int kRounds = 300;
   std::vector<IClassFactory*> seen(kThreads, nullptr);

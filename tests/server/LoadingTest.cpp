@@ -12,6 +12,7 @@
 #include "platform/ScopedComPtr.h"
 #include "platform/ScopedHandles.h"
 #include "platform/WinApi.h"
+#include "tests/support/BuildPaths.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ServerLibrary.h"
 #include "tests/support/TempFolder.h"
@@ -41,7 +42,7 @@ std::wstring BuiltSatellite(Satellite satellite) {
   const wchar_t* name = satellite == Satellite::Language   ? L"satellite-language.dll"
                         : satellite == Satellite::Fallback ? L"satellite-fallback.dll"
                                                            : L"satellite-tracing.dll";
-  return std::wstring(QUORVEL_SATELLITE_FOLDER) + L"\\" + name;
+  return std::wstring(kSatelliteFolder) + L"\\" + name;
 }
 
 // The user's UI language's three-letter abbreviation: the name of the first
@@ -57,7 +58,7 @@ std::wstring UserLanguageAbbreviation() {
 class CLibraryFolder {
  public:
   CLibraryFolder() {
-    EXPECT_TRUE(CopyFileW(QUORVEL_DLL_PATH, Library().c_str(), FALSE)) << "cannot copy quorvel.dll";
+    EXPECT_TRUE(CopyFileW(kBuiltDllPath, Library().c_str(), FALSE)) << "cannot copy quorvel.dll";
   }
 
   std::wstring Library() const { return m_folder.PathOf(L"quorvel.dll"); }
@@ -224,7 +225,7 @@ TEST(LibraryUnload, FreeLibraryLeavesNothingOfTheLibraryOrItsSatelliteMapped) {
 
 // Exit code of exit-host.exe run on `library` in `mode`.
 DWORD RunExitHost(const std::wstring& library, const wchar_t* mode) {
-  std::wstring commandLine = L"\"" + WinePath(QUORVEL_EXIT_HOST) + L"\" \"" + library + L"\" " + mode;
+  std::wstring commandLine = L"\"" + WinePath(kExitHostExe) + L"\" \"" + library + L"\" " + mode;
   return RunToExit(commandLine);
 }
 
@@ -242,7 +243,7 @@ TEST(LibraryUnload, AProcessExitsCleanlyWithTheLibraryAndASatelliteLoaded) {
 // process ends: neither may run code of the unloaded library.
 TEST(LibraryUnload, AThreadEndsCleanlyAfterTheLibraryThrewAndWasUnloaded) {
   CLibraryFolder folder;
-  const std::wstring commandLine = L"\"" + WinePath(QUORVEL_UNLOAD_HOST) + L"\" \"" + folder.Library() + L"\"";
+  const std::wstring commandLine = L"\"" + WinePath(kUnloadHostExe) + L"\" \"" + folder.Library() + L"\"";
   // 0: Initialize answered E_OUTOFMEMORY, the library was unloaded, and the
   // thread and the process ended cleanly.
   EXPECT_EQ(0u, RunToExit(commandLine));

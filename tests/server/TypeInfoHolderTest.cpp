@@ -6,6 +6,7 @@
 #include "Quorvel.h"
 #include "platform/ScopedComPtr.h"
 #include "platform/WinApi.h"
+#include "tests/support/BuildPaths.h"
 #include "tests/support/TypeLibraryKind.h"
 #include "server/QuorvelModule.h"
 #include "server/TypeInfoHolder.h"
@@ -18,8 +19,8 @@ class TypeInfoHolder : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
     CScopedComPtr<ITypeLib> library;
-    ASSERT_EQ(S_OK, LoadTypeLib(QUORVEL_TYPELIB_PATH, library.Receive()));
-    ASSERT_EQ(S_OK, RegisterTypeLib(library.Get(), const_cast<LPOLESTR>(QUORVEL_TYPELIB_PATH), nullptr));
+    ASSERT_EQ(S_OK, LoadTypeLib(kBuiltTypeLibraryPath, library.Receive()));
+    ASSERT_EQ(S_OK, RegisterTypeLib(library.Get(), const_cast<LPOLESTR>(kBuiltTypeLibraryPath), nullptr));
   }
   void TearDown() override {
     EXPECT_EQ(S_OK, UnRegisterTypeLib(LIBID_QuorvelLib, 1, 0, 0, kTypeLibSysKind));
@@ -73,8 +74,8 @@ TEST_F(TypeInfoHolder, NothingIsCachedWhileTheLibraryCannotBeLoaded) {
 
   // Registered again, the next call loads it.
   CScopedComPtr<ITypeLib> library;
-  ASSERT_EQ(S_OK, LoadTypeLib(QUORVEL_TYPELIB_PATH, library.Receive()));
-  ASSERT_EQ(S_OK, RegisterTypeLib(library.Get(), const_cast<LPOLESTR>(QUORVEL_TYPELIB_PATH), nullptr));
+  ASSERT_EQ(S_OK, LoadTypeLib(kBuiltTypeLibraryPath, library.Receive()));
+  ASSERT_EQ(S_OK, RegisterTypeLib(library.Get(), const_cast<LPOLESTR>(kBuiltTypeLibraryPath), nullptr));
   EXPECT_EQ(0x60010003, IdOf(L"Invoke"));
 }
 

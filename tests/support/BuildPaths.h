@@ -1,0 +1,23 @@
+// Where this build folder put what the Windows tests load and start. The
+// names are defined in one small source generated for each build folder
+// (tests/CMakeLists.txt), so that a clone at another path compiles that
+// source again, not every test that uses them.
+#pragma once
+
+namespace quorvel {
+
+// As Linux names them; WinePath (tests/support/WinePath.h) gives the name
+// that programs in the Wine prefix use.
+extern const char kBuiltDll[];           // the build's quorvel.dll (quorvel32.dll)
+extern const char kBuiltProxyDll[];      // the proxy of IExplorerCommand
+extern const char kFolderHostExe[];      // folder-host.exe
+extern const char kResourceHolderExe[];  // a program that holds the library's resources
+extern const char kExitHostExe[];        // exit-host.exe
+extern const char kUnloadHostExe[];      // unload-host.exe
+
+// As programs in the Wine prefix name them (drive Z: is /).
+extern const wchar_t kBuiltDllPath[];
+extern const wchar_t kBuiltTypeLibraryPath[];
+extern const wchar_t kSatelliteFolder[];  // the server tests' satellites and the library without type library
+
+}  // namespace quorvel
