@@ -80,12 +80,13 @@ serve_prefix() {
 # process (explorer.exe /desktop) from the first program that needs a window,
 # and that process inherits the program's standard output and error; it lives
 # until no program of the prefix has used the desktop for a moment. Started
-# by a test program, it held ctest's pipe of that test open, and so the test
-# open, for as long as other tests kept the desktop busy: one test of a fresh
-# prefix took 105 to 170 s where its own work took 0.1 s, holding one of
-# ctest's two slots. Here the session starts the desktop from a program with
-# no pipes (rundll32 makes a window), and keeps it with a program that waits
-# for ever: cmd reading a FIFO it holds open itself, ended by wineserver -k.
+# by a test program, it kept that test's output pipe open, so ctest saw the
+# test running for as long as other tests kept the desktop busy: one test of
+# a fresh prefix took 105 to 170 s where its own work took 0.1 s, holding one
+# of ctest's two slots. Here the session starts the desktop from a program
+# with no pipes (rundll32 makes a window), and keeps it with a program that
+# waits for ever: cmd reading a FIFO it holds open itself, ended by
+# wineserver -k.
 hold_desktop() {
   local pid
   pid=$(cat "$state/desktop-holder.pid" 2>/dev/null) && kill -0 "$pid" 2>/dev/null && return 0
