@@ -19,9 +19,12 @@
 #include "tests/support/ServerLibrary.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TypeLibraryKind.h"
+#include "tests/support/WinePath.h"
 
 namespace quorvel {
 namespace {
+
+const std::wstring kDllPath = WinePath(kBuiltDll);
 
 constexpr HRESULT kTypeLibNotRegistered = static_cast<HRESULT>(0x8002801D);  // TYPE_E_LIBNOTREGISTERED
 
@@ -96,9 +99,9 @@ constexpr char16_t kInterfaceKey[] = u"Interface\\{C4D6E8F0-1A3B-4D5E-8F71-2B4C6
 
 TEST_F(ComServer, Regsvr32RegistersEverythingAndRemovalLeavesOnlyTheKeptKeys) {
   CRealRegistryView registry;
-  ASSERT_EQ(0u, Regsvr32(L"/s", kBuiltDllPath));
-  ExpectRegistered(registry, Narrow(kBuiltDllPath));
-  EXPECT_EQ(std::wstring(kBuiltDllPath), RegisteredTypeLibraryPath());
+  ASSERT_EQ(0u, Regsvr32(L"/s", kDllPath));
+  ExpectRegistered(registry, Narrow(kDllPath));
+  EXPECT_EQ(kDllPath, RegisteredTypeLibraryPath());
   EXPECT_TRUE(registry.HasKey(HKEY_CLASSES_ROOT, kInterfaceKey));
   // The platform's 32-bit regsvr32 on 64-bit Windows: what 64-bit programs
   // see of it. (The prefix holds no registration of the 64-bit build.)
@@ -107,7 +110,7 @@ TEST_F(ComServer, Regsvr32RegistersEverythingAndRemovalLeavesOnlyTheKeptKeys) {
   if (wow64) {
     Expect32BitRegistrationSeenFrom64BitView(registry, registry64);
     // The type library's key is shared, with an entry per system kind.
-    EXPECT_EQ(std::wstring(kBuiltDllPath), RegisteredTypeLibraryPath(KEY_WOW64_64KEY));
+    EXPECT_EQ(kDllPath, RegisteredTypeLibraryPath(KEY_WOW64_64KEY));
   }
 
   // The registered type library describes the class and its dual interface.
@@ -125,7 +128,7 @@ TEST_F(ComServer, Regsvr32RegistersEverythingAndRemovalLeavesOnlyTheKeptKeys) {
   EXPECT_TRUE(attributes->wTypeFlags & TYPEFLAG_FCANCREATE);
   coclass->ReleaseTypeAttr(attributes);
 
-  ASSERT_EQ(0u, Regsvr32(L"/u /s", kBuiltDllPath));
+  ASSERT_EQ(0u, Regsvr32(L"/u /s", kDllPath));
   ExpectRemoved(registry);
   EXPECT_FALSE(TypeLibraryIsRegistered());
   EXPECT_EQ(L"", RegisteredTypeLibraryPath());
@@ -139,11 +142,11 @@ TEST_F(ComServer, Regsvr32RegistersEverythingAndRemovalLeavesOnlyTheKeptKeys) {
   }
 
   // Removing what is not registered: the type library step fails and says so.
-  EXPECT_NE(0u, Regsvr32(L"/u /s", kBuiltDllPath));
+  EXPECT_NE(0u, Regsvr32(L"/u /s", kDllPath));
 }
 
 TEST_F(ComServer, RuntimeCreatesTheRegisteredHandlerAndUnloadFollowsTheLocks) {
-  ASSERT_EQ(0u, Regsvr32(L"/s", kBuiltDllPath));
+  ASSERT_EQ(0u, Regsvr32(L"/s", kDllPath));
   {
     CScopedComPtr<IShellExtInit> init;
     ASSERT_EQ(S_OK, CoCreateInstance(CLSID_SelecterMenu, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit,
@@ -160,7 +163,7 @@ TEST_F(ComServer, RuntimeCreatesTheRegisteredHandlerAndUnloadFollowsTheLocks) {
     }
 
     // The runtime loaded the registered library: its exports answer for the same module.
-    HMODULE loaded = GetModuleHandleW(kBuiltDllPath);
+    HMODULE loaded = GetModuleHandleW(kDllPath.c_str());
     ASSERT_NE(nullptr, loaded);
     auto canUnloadNow = reinterpret_cast<CServerLibrary::PlainExport>(reinterpret_cast<void*>(GetProcAddress(loaded, "DllCanUnloadNow")));
     auto getClassObject = reinterpret_cast<CServerLibrary::GetClassObjectExport>(
@@ -200,14 +203,14 @@ TEST_F(ComServer, RuntimeCreatesTheRegisteredHandlerAndUnloadFollowsTheLocks) {
     factory.Reset();
     EXPECT_EQ(S_OK, canUnloadNow());
   }
-  EXPECT_EQ(0u, Regsvr32(L"/u /s", kBuiltDllPath));
+  EXPECT_EQ(0u, Regsvr32(L"/u /s", kDllPath));
 }
 
 TEST_F(ComServer, DispatchAnswersFromTheRegisteredTypeInformation) {
-  ASSERT_EQ(0u, Regsvr32(L"/s", kBuiltDllPath));
+  ASSERT_EQ(0u, Regsvr32(L"/s", kDllPath));
   {
     CServerLibrary server;
-    ASSERT_TRUE(server.Load(kBuiltDllPath));
+    ASSERT_TRUE(server.Load(kDllPath));
     CScopedComPtr<IDispatch> first = CreateHandler<IDispatch>(server, IID_IDispatch);
     CScopedComPtr<IDispatch> second = CreateHandler<IDispatch>(server, IID_IDispatch);
     ASSERT_TRUE(first && second);
@@ -270,13 +273,13 @@ TEST_F(ComServer, DispatchAnswersFromTheRegisteredTypeInformation) {
       EXPECT_EQ(DISP_E_MEMBERNOTFOUND, direct) << "restricted and unknown members are not invoked";
     }
   }
-  EXPECT_EQ(0u, Regsvr32(L"/u /s", kBuiltDllPath));
+  EXPECT_EQ(0u, Regsvr32(L"/u /s", kDllPath));
 }
 
 TEST_F(ComServer, DispatchFailsWithTheLoadingErrorWhileTheTypeLibraryIsNotRegistered) {
   ASSERT_FALSE(TypeLibraryIsRegistered());
   CServerLibrary server;
-  ASSERT_TRUE(server.Load(kBuiltDllPath));
+  ASSERT_TRUE(server.Load(kDllPath));
   CScopedComPtr<IDispatch> handler = CreateHandler<IDispatch>(server, IID_IDispatch);
   ASSERT_TRUE(handler);
 
@@ -297,7 +300,7 @@ TEST_F(ComServer, RegistrationKeepsTheCallersThreadLocaleAndStopsAtTheFirstFailu
   constexpr LCID kGerman = 0x0407;
   ASSERT_TRUE(SetThreadLocale(kGerman));
   CServerLibrary server;
-  ASSERT_TRUE(server.Load(kBuiltDllPath));
+  ASSERT_TRUE(server.Load(kDllPath));
 
   ASSERT_EQ(S_OK, server.RegisterServer());
   EXPECT_EQ(kGerman, GetThreadLocale());
@@ -319,10 +322,10 @@ TEST_F(ComServer, RegistrationKeepsTheCallersThreadLocaleAndStopsAtTheFirstFailu
 TEST_F(ComServer, TypeLibraryFileBesideTheLibraryIsRegisteredWhenTheResourceIsMissing) {
   CTempFolder folder;
   const std::wstring copy = folder.PathOf(L"noresource.dll");
-  ASSERT_TRUE(CopyFileW((std::wstring(kSatelliteFolder) + L"\\quorvel-without-typelib.dll").c_str(),
+  ASSERT_TRUE(CopyFileW((WinePath(kServerTestFolder) + L"\\quorvel-without-typelib.dll").c_str(),
                         copy.c_str(), FALSE));
   const std::wstring tlb = folder.PathOf(L"noresource.tlb");
-  ASSERT_TRUE(CopyFileW(kBuiltTypeLibraryPath, tlb.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(WinePath(kBuiltTypeLibrary).c_str(), tlb.c_str(), FALSE));
   {
     CScopedComPtr<ITypeLib> fromCopy;
     ASSERT_TRUE(FAILED(LoadTypeLib(copy.c_str(), fromCopy.Receive()))) << "the library carries a type library";
@@ -346,7 +349,7 @@ TEST_F(ComServer, TypeLibraryFileBesideTheLibraryIsRegisteredWhenTheResourceIsMi
   CRealRegistryView registry;
   EXPECT_TRUE(registry.HasKey(HKEY_CLASSES_ROOT, u"AppID\\{9A2D4C6E-8B1F-4E37-B5D0-2C4A6E8F1B39}"));
 
-  ASSERT_TRUE(CopyFileW(kBuiltTypeLibraryPath, tlb.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(WinePath(kBuiltTypeLibrary).c_str(), tlb.c_str(), FALSE));
   ASSERT_EQ(S_OK, server.RegisterServer());
   EXPECT_EQ(S_OK, server.UnregisterServer());
   ExpectRemoved(registry);
@@ -354,7 +357,7 @@ TEST_F(ComServer, TypeLibraryFileBesideTheLibraryIsRegisteredWhenTheResourceIsMi
 
 TEST_F(ComServer, ThreadsRacingForTheFactoryShareOneAndLeaveNoLock) {
   CServerLibrary server;
-  ASSERT_TRUE(server.Load(kBuiltDllPath));
+  ASSERT_TRUE(server.Load(kDllPath));
   constexpr int kThreads = 4;
   constexpr int kRounds = 300;
   std::vector<IClassFactory*> seen(kThreads, nullptr);

@@ -42,7 +42,7 @@ std::wstring BuiltSatellite(Satellite satellite) {
   const wchar_t* name = satellite == Satellite::Language   ? L"satellite-language.dll"
                         : satellite == Satellite::Fallback ? L"satellite-fallback.dll"
                                                            : L"satellite-tracing.dll";
-  return std::wstring(kSatelliteFolder) + L"\\" + name;
+  return WinePath(kServerTestFolder) + L"\\" + name;
 }
 
 // The user's UI language's three-letter abbreviation: the name of the first
@@ -58,7 +58,7 @@ std::wstring UserLanguageAbbreviation() {
 class CLibraryFolder {
  public:
   CLibraryFolder() {
-    EXPECT_TRUE(CopyFileW(kBuiltDllPath, Library().c_str(), FALSE)) << "cannot copy quorvel.dll";
+    EXPECT_TRUE(CopyFileW(WinePath(kBuiltDll).c_str(), Library().c_str(), FALSE)) << "cannot copy quorvel.dll";
   }
 
   std::wstring Library() const { return m_folder.PathOf(L"quorvel.dll"); }

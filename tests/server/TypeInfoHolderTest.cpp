@@ -8,19 +8,22 @@
 #include "platform/WinApi.h"
 #include "tests/support/BuildPaths.h"
 #include "tests/support/TypeLibraryKind.h"
+#include "tests/support/WinePath.h"
 #include "server/QuorvelModule.h"
 #include "server/TypeInfoHolder.h"
 
 namespace quorvel {
 namespace {
 
+const std::wstring kTypeLibraryPath = WinePath(kBuiltTypeLibrary);
+
 class TypeInfoHolder : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
     CScopedComPtr<ITypeLib> library;
-    ASSERT_EQ(S_OK, LoadTypeLib(kBuiltTypeLibraryPath, library.Receive()));
-    ASSERT_EQ(S_OK, RegisterTypeLib(library.Get(), const_cast<LPOLESTR>(kBuiltTypeLibraryPath), nullptr));
+    ASSERT_EQ(S_OK, LoadTypeLib(kTypeLibraryPath.c_str(), library.Receive()));
+    ASSERT_EQ(S_OK, RegisterTypeLib(library.Get(), const_cast<LPOLESTR>(kTypeLibraryPath.c_str()), nullptr));
   }
   void TearDown() override {
     EXPECT_EQ(S_OK, UnRegisterTypeLib(LIBID_QuorvelLib, 1, 0, 0, kTypeLibSysKind));
@@ -74,8 +77,8 @@ TEST_F(TypeInfoHolder, NothingIsCachedWhileTheLibraryCannotBeLoaded) {
 
   // Registered again, the next call loads it.
   CScopedComPtr<ITypeLib> library;
-  ASSERT_EQ(S_OK, LoadTypeLib(kBuiltTypeLibraryPath, library.Receive()));
-  ASSERT_EQ(S_OK, RegisterTypeLib(library.Get(), const_cast<LPOLESTR>(kBuiltTypeLibraryPath), nullptr));
+  ASSERT_EQ(S_OK, LoadTypeLib(kTypeLibraryPath.c_str(), library.Receive()));
+  ASSERT_EQ(S_OK, RegisterTypeLib(library.Get(), const_cast<LPOLESTR>(kTypeLibraryPath.c_str()), nullptr));
   EXPECT_EQ(0x60010003, IdOf(L"Invoke"));
 }
 

@@ -14,9 +14,12 @@
 #include "tests/support/RegistrationTable.h"
 #include "tests/support/ServerLibrary.h"
 #include "tests/support/TypeLibraryKind.h"
+#include "tests/support/WinePath.h"
 
 namespace quorvel {
 namespace {
+
+const std::wstring kDllPath = WinePath(kBuiltDll);
 
 using InstallExport = HRESULT(STDAPICALLTYPE*)(BOOL, PCWSTR);
 
@@ -94,7 +97,7 @@ void ExpectClassesRootRestored() {
 class UserRegistration : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(m_library.Load(kBuiltDllPath));
+    ASSERT_TRUE(m_library.Load(kDllPath));
     m_install = reinterpret_cast<InstallExport>(
         reinterpret_cast<void*>(GetProcAddress(m_library.Get(), "DllInstall")));
     ASSERT_NE(nullptr, m_install);
@@ -135,7 +138,7 @@ TEST_F(UserRegistration, WritesTheMachinesTableForTheUserAloneAndRemovalLeavesTh
       lines.push_back("HKCR\\" + line.substr(std::string("HKCU\\Software\\Classes\\").size()));
     }
   }
-  EXPECT_EQ(ExpectedOwnedLines(Narrow(kBuiltDllPath)), lines);
+  EXPECT_EQ(ExpectedOwnedLines(Narrow(kDllPath)), lines);
   // The approval in the user's list, once: the user's Software key serves
   // both views, so there is no Wow6432Node copy of it.
   EXPECT_EQ("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved "
@@ -149,7 +152,7 @@ TEST_F(UserRegistration, WritesTheMachinesTableForTheUserAloneAndRemovalLeavesTh
   const std::u16string typeLibraryPath =
       kUserClasses + std::u16string(kTypeLib) + u"\\1.0\\0\\" + std::u16string(platformKey.begin(), platformKey.end());
   EXPECT_EQ("HKCU\\Software\\Classes\\TypeLib\\{3F8E1A7C-5D2B-4C69-9E04-B7A1C3D5E2F8}\\1.0\\0\\" +
-                Narrow(kTypeLibPlatformKey) + " \"\" = REG_SZ \"" + Narrow(kBuiltDllPath) + "\"",
+                Narrow(kTypeLibPlatformKey) + " \"\" = REG_SZ \"" + Narrow(kDllPath) + "\"",
             user.DescribeValueAt(HKEY_CURRENT_USER, typeLibraryPath, u""));
   EXPECT_TRUE(user.HasKey(HKEY_CURRENT_USER, kUserClasses + std::u16string(kInterface)));
 

@@ -9,15 +9,12 @@ namespace quorvel {
 // As Linux names them; WinePath (tests/support/WinePath.h) gives the name
 // that programs in the Wine prefix use.
 extern const char kBuiltDll[];           // the build's quorvel.dll (quorvel32.dll)
+extern const char kBuiltTypeLibrary[];   // the type library that the DLL carries, as widl wrote it
 extern const char kBuiltProxyDll[];      // the proxy of IExplorerCommand
 extern const char kFolderHostExe[];      // folder-host.exe
 extern const char kResourceHolderExe[];  // a program that holds the library's resources
 extern const char kExitHostExe[];        // exit-host.exe
 extern const char kUnloadHostExe[];      // unload-host.exe
-
-// As programs in the Wine prefix name them (drive Z: is /).
-extern const wchar_t kBuiltDllPath[];
-extern const wchar_t kBuiltTypeLibraryPath[];
-extern const wchar_t kSatelliteFolder[];  // the server tests' satellites and the library without type library
+extern const char kServerTestFolder[];   // the server tests' satellites and the library without type library
 
 }  // namespace quorvel
